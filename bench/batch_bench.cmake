@@ -1,0 +1,1 @@
+# Benchmark of the list reader and the runs

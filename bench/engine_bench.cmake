@@ -1,0 +1,1 @@
+# Benchmark of the PSPP engine against plain pspp

@@ -1,0 +1,1 @@
+# PSPP engine and shut-down: target_sources(kalvero_platform PRIVATE ...)

@@ -1,0 +1,1 @@
+# Registry and program launcher: target_sources(kalvero_platform PRIVATE ...)

@@ -1,0 +1,1 @@
+# Tests of the PSPP engine and the shut-down request

@@ -1,0 +1,1 @@
+# Tests of the registry and the program launcher

@@ -1,0 +1,1 @@
+# Sources of this window: target_sources(kalvero_windows PRIVATE ...)
