@@ -1,1 +1,1 @@
-# Sources of this window: target_sources(kalvero_windows PRIVATE ...)
+target_sources(kalvero_windows PRIVATE help/help_window.cpp)

@@ -1,0 +1,7 @@
+#include "secondary_windows.h"
+
+namespace kalvero {
+
+void OpenAboutBox() {}
+
+} // namespace kalvero

@@ -1,0 +1,7 @@
+#include "program_icon.h"
+
+namespace kalvero {
+
+QIcon ProgramIcon() { return QIcon(QStringLiteral(":/icons/kalvero.svg")); }
+
+} // namespace kalvero
