@@ -22,25 +22,25 @@ namespace kalvero {
 
 class EngineApplication;
 
-extern const char* const kEmptyListMessage;   // "No Syntax or List of Syntaxes "
-extern const char* const kCompletionMessage;  // "The Syntaxes have been executed "
+extern const char* const kEmptyListMessage;  // "No Syntax or List of Syntaxes "
+extern const char* const kCompletionMessage; // "The Syntaxes have been executed "
 
 // Where a run stands, kept up to date as it proceeds so that the message of a
 // failed run can say where it stopped.
 struct RunPosition {
     enum class Stage { SettingUp, Entry, ListLine, Closing };
     Stage stage = Stage::SettingUp;
-    int entryNumber = 0;      // 1-based number of the current entry
-    std::string entry;        // the current entry as stored
-    long lineNumber = 0;      // 1-based line of the current list file
-    std::string syntaxFile;   // the syntax file being executed, if any
-    int executed = 0;         // syntax files executed and written so far
+    int entryNumber = 0;    // 1-based number of the current entry
+    std::string entry;      // the current entry as stored
+    long lineNumber = 0;    // 1-based line of the current list file
+    std::string syntaxFile; // the syntax file being executed, if any
+    int executed = 0;       // syntax files executed and written so far
 };
 
-void RunSyntaxFiles(const RunSettings& settings, RunProgress& progress,
-                    const RunServices& services, RunPosition& position);
-void RunSyntaxLists(const RunSettings& settings, RunProgress& progress,
-                    const RunServices& services, RunPosition& position);
+void RunSyntaxFiles(const RunSettings& settings, RunProgress& progress, const RunServices& services,
+                    RunPosition& position);
+void RunSyntaxLists(const RunSettings& settings, RunProgress& progress, const RunServices& services,
+                    RunPosition& position);
 void FinishRun(EngineApplication& engine, const RunSettings& settings, RunProgress& progress,
                const RunServices& services, RunPosition& position);
 void ShutDownComputer(ShutDownService& shutDown);

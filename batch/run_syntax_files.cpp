@@ -43,8 +43,8 @@ void ExecuteSyntaxFile(EngineApplication& engine, OutputFormat format, const std
     ++position.executed;
 }
 
-void RunSyntaxFiles(const RunSettings& settings, RunProgress& progress,
-                    const RunServices& services, RunPosition& position) {
+void RunSyntaxFiles(const RunSettings& settings, RunProgress& progress, const RunServices& services,
+                    RunPosition& position) {
     position = RunPosition();
     const std::int16_t count = Count16(settings.entries.size(), "entries in the list");
 

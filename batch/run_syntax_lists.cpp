@@ -36,8 +36,8 @@ void RunListFile(EngineSession& engine, const RunSettings& settings, const std::
 
 } // namespace
 
-void RunSyntaxLists(const RunSettings& settings, RunProgress& progress,
-                    const RunServices& services, RunPosition& position) {
+void RunSyntaxLists(const RunSettings& settings, RunProgress& progress, const RunServices& services,
+                    RunPosition& position) {
     position = RunPosition();
     progress.ShowProgress();
     progress.HideProgressBar();

@@ -30,8 +30,7 @@ SyntaxListFile::SyntaxListFile(const std::string& path) : path_(path) {
         throw std::runtime_error("Cannot open the list file " + path + ": Invalid file name");
     file_ = std::fopen(path.c_str(), "rb");
     if (!file_)
-        throw std::runtime_error("Cannot open the list file " + path + ": " +
-                                 std::strerror(errno));
+        throw std::runtime_error("Cannot open the list file " + path + ": " + std::strerror(errno));
     SkipByteOrderMark();
 }
 
@@ -66,7 +65,9 @@ void SyntaxListFile::SkipByteOrderMark() {
                                  std::strerror(errno));
 }
 
-bool SyntaxListFile::AtEnd() { return Peek() == EOF; }
+bool SyntaxListFile::AtEnd() {
+    return Peek() == EOF;
+}
 
 std::string SyntaxListFile::ReadLine() {
     int c = Next();
