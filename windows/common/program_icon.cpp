@@ -2,6 +2,13 @@
 
 namespace kalvero {
 
-QIcon ProgramIcon() { return QIcon(QStringLiteral(":/icons/kalvero.svg")); }
+QIcon ProgramIcon() {
+    // The bitmaps are drawn from kalvero.svg; they serve where no SVG image
+    // plug-in is installed.
+    QIcon icon;
+    for (int size : {16, 32, 48, 256})
+        icon.addFile(QStringLiteral(":/icons/kalvero-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
 
 } // namespace kalvero

@@ -1,0 +1,18 @@
+#include "message_box.h"
+
+#include "window_services.h"
+
+#include <QMessageBox>
+#include <QString>
+
+namespace kalvero {
+
+void QtMessageService::ShowMessage(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kApplicationTitle),
+                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                    QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+} // namespace kalvero

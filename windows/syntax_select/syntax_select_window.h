@@ -1,0 +1,42 @@
+// The syntax selection dialog SYNT_SELECT: a drive list, a directory list and
+// a file list. Each click on a file appends the file's full path at once to
+// the main window's List1; the dialog stays open until EXIT. Each load starts
+// at the program's working directory, which the dialog never changes.
+#pragma once
+
+#include "form_instance.h"
+#include "syntax_select/file_system_lists.h"
+
+#include <QWidget>
+
+class QListWidgetItem;
+class QPushButton;
+
+namespace kalvero {
+
+class SyntaxSelectWindow : public QWidget {
+    Q_OBJECT
+public:
+    SyntaxSelectWindow();
+
+    DriveList* Drive1 = nullptr;
+    DirectoryList* Dir1 = nullptr;
+    FileList* File1 = nullptr;
+    QPushButton* Command1 = nullptr;
+
+    void Drive1Change();
+    void Dir1Change();
+    void File1Click(QListWidgetItem* item);
+    void Command1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateControls();
+    void Load();
+};
+
+extern FormInstance<SyntaxSelectWindow> SYNT_SELECT;
+
+} // namespace kalvero
