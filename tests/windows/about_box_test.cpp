@@ -114,7 +114,7 @@ TEST_P(AboutBoxCloseTest, ClosesAndUnloads) {
     EXPECT_FALSE(frmAbout.IsLoaded());
     QTRY_VERIFY_WITH_TIMEOUT(box.isNull(), 2000);
     EXPECT_EQ(CountAboutBoxes(), 0);
-    EXPECT_TRUE(services.messages.shown.empty());
+    EXPECT_TRUE(services.messages.texts.empty());
     OpenAboutBox();
     EXPECT_TRUE(frmAbout.IsLoaded());
     EXPECT_EQ(CountAboutBoxes(), 1);
@@ -140,7 +140,7 @@ TEST_F(AboutBoxTest, WithoutRegistrySysInfoShowsTheMessage) {
     OpenAboutBox();
     frmAbout.Loaded()->cmdSysInfo->click();
     EXPECT_TRUE(services.launcher.started.empty());
-    EXPECT_EQ(services.messages.shown, std::vector<std::string>{kUnavailable});
+    EXPECT_EQ(services.messages.texts, std::vector<std::string>{kUnavailable});
 }
 
 // GetKeyValue over the registry's results.
@@ -256,7 +256,7 @@ TEST_P(StartSysInfoTest, StartsToolOrShowsMessage) {
     frmAbout.Load().StartSysInfo();
 
     EXPECT_EQ(services.launcher.started, c.started);
-    EXPECT_EQ(services.messages.shown,
+    EXPECT_EQ(services.messages.texts,
               c.message ? std::vector<std::string>{kUnavailable} : std::vector<std::string>{});
     const std::vector<std::string> opened = services.registry.OpenedSubKeys();
     ASSERT_FALSE(opened.empty());

@@ -1,8 +1,9 @@
-// Recording fakes of the message box, the registry and the program launcher
-// for the help window and about box tests, and a guard that installs them
-// in Services() for one test.
+// Recording fakes of the registry and the program launcher for the help
+// window and about box tests, and a guard that installs them with a
+// recording message service in Services() for one test.
 #pragma once
 
+#include "fake_messages.h"
 #include "system_services.h"
 #include "window_services.h"
 
@@ -14,12 +15,6 @@
 #include <vector>
 
 namespace kalvero::test {
-
-class RecordingMessages : public MessageService {
-public:
-    void ShowMessage(const std::string& text) override { shown.push_back(text); }
-    std::vector<std::string> shown;
-};
 
 struct FakeValue {
     std::uint32_t type = 1;
@@ -140,7 +135,7 @@ public:
     FakeSystemServices(const FakeSystemServices&) = delete;
     FakeSystemServices& operator=(const FakeSystemServices&) = delete;
 
-    RecordingMessages messages;
+    FakeMessages messages;
     FakeRegistry registry;
     FakeLauncher launcher;
 

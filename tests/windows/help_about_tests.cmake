@@ -2,8 +2,10 @@
 add_executable(help_about_tests
   help_about_main.cpp
   about_fakes.h
+  fake_messages.h
   about_box_test.cpp
   help_window_test.cpp
+  help_about_start_stop_test.cpp
 )
 set_target_properties(help_about_tests PROPERTIES AUTOMOC ON)
 target_compile_definitions(help_about_tests PRIVATE

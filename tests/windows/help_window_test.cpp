@@ -1,5 +1,6 @@
 #include "help/help_text.h"
 #include "help/help_window.h"
+#include "main/main_window.h"
 
 #include "secondary_windows.h"
 #include "twips.h"
@@ -35,11 +36,11 @@ TEST(HelpText, Has970CharactersIn24LinesWithoutTrailingLineBreak) {
     EXPECT_TRUE(lines[20].endsWith(QStringLiteral("Output  ")));
 }
 
-// A stand-in for the main window: a top-level window at a given outer place.
 class HelpWindowTest : public ::testing::Test {
 protected:
     void TearDown() override {
         HILFE.Unload();
+        MAIN.Unload();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
@@ -113,6 +114,46 @@ TEST_F(HelpWindowTest, ReopeningAfterCloseRestoresTheText) {
     OpenHelpWindow();
     EXPECT_EQ(HILFE.Loaded()->Text1->toPlainText(),
               HelpText().replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    EXPECT_EQ(CountHelpWindows(), 1);
+}
+
+// The help window's outer left edge lies on the main window's right edge,
+// their tops level.
+QPoint BesideMain(const QWidget& main) {
+    const QRect frame = main.frameGeometry();
+    return QPoint(frame.x() + frame.width(), frame.y());
+}
+
+TEST_F(HelpWindowTest, PlacedBesideTheMainWindowWhenLoaded) {
+    MainWindow& main = MAIN.Load();
+    main.show();
+    main.move(main.pos() + QPoint(13, 7));
+    OpenHelpWindow();
+    EXPECT_EQ(HILFE.Loaded()->frameGeometry().topLeft(), BesideMain(main));
+}
+
+TEST_F(HelpWindowTest, FollowsAMovedMainWindowOnlyAfterCloseAndReopen) {
+    MainWindow& main = MAIN.Load();
+    main.show();
+    OpenHelpWindow();
+    const QPoint first = HILFE.Loaded()->frameGeometry().topLeft();
+    ASSERT_EQ(first, BesideMain(main));
+
+    main.move(main.pos() + QPoint(120, 45));
+    ASSERT_NE(BesideMain(main), first);
+    OpenHelpWindow();
+    EXPECT_EQ(HILFE.Loaded()->frameGeometry().topLeft(), first);
+
+    HILFE.Loaded()->close();
+    OpenHelpWindow();
+    EXPECT_EQ(HILFE.Loaded()->frameGeometry().topLeft(), BesideMain(main));
+}
+
+TEST_F(HelpWindowTest, HelpMenuItemOpensOneWindow) {
+    MainWindow& main = MAIN.Load();
+    main.show();
+    main.Help->trigger();
+    main.Help->trigger();
     EXPECT_EQ(CountHelpWindows(), 1);
 }
 

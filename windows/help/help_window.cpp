@@ -1,17 +1,17 @@
 #include "help_window.h"
 
 #include "help_text.h"
+#include "main/main_window.h"
+#include "main/placement.h"
 #include "secondary_windows.h"
 #include "twips.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QResizeEvent>
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 namespace kalvero {
 
@@ -24,14 +24,6 @@ constexpr double kClientHeight = 5580;
 constexpr Qt::WindowFlags kHelpWindowFlags =
     Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
     Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
-
-// The main window's outer frame, if it is loaded.
-std::optional<const QWidget*> LoadedMainWindow() {
-    for (const QWidget* widget : QApplication::topLevelWidgets())
-        if (widget->objectName() == QLatin1String("MAIN"))
-            return widget;
-    return std::nullopt;
-}
 } // namespace
 
 HelpPlacement HelpPlacementBeside(double mainLeft, double mainTop, double mainWidth) {
@@ -57,16 +49,15 @@ HelpWindow::HelpWindow() : QWidget(nullptr, kHelpWindowFlags), Text1(new QPlainT
 }
 
 void HelpWindow::PlaceBesideMain() {
-    const std::optional<const QWidget*> main = LoadedMainWindow();
+    // Only the main window's menu opens this window; should it be gone, the
+    // window system's place stands.
+    const MainWindow* main = MAIN.Loaded();
     if (!main)
         return;
-    const QScreen* screen = (*main)->screen();
-    const QRect frame = (*main)->frameGeometry();
+    const TwipsPoint mainPosition = OuterPositionInTwips(*main);
     const HelpPlacement place =
-        HelpPlacementBeside(PixelsToTwipsX(frame.x(), screen), PixelsToTwipsY(frame.y(), screen),
-                            PixelsToTwipsX(frame.width(), screen));
-    // move() places a window's outer frame.
-    move(TwipsToPixelsX(place.left, screen), TwipsToPixelsY(place.top, screen));
+        HelpPlacementBeside(mainPosition.left, mainPosition.top, OuterSizeInTwips(*main).width);
+    MoveToTwips(*this, {place.left, static_cast<double>(place.top)});
 }
 
 void HelpWindow::closeEvent(QCloseEvent* event) {
