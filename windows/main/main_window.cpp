@@ -12,7 +12,6 @@
 #include "window_services.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
 #include <QGroupBox>
@@ -33,12 +32,6 @@ Control* Place(Control* control, const char* name, double left, double top, doub
     control->setObjectName(QString::fromLatin1(name));
     control->setGeometry(TwipsRect(left, top, width, height, control->screen()));
     return control;
-}
-
-// Frames and the check box keep the system's colours on the cyan client area.
-void KeepSystemColours(QWidget* control) {
-    control->setPalette(QApplication::palette());
-    control->setAutoFillBackground(true);
 }
 } // namespace
 
@@ -91,7 +84,6 @@ void MainWindow::CreateControls() {
     List1->setSortingEnabled(false);
 
     Frame1 = Place(new QGroupBox(QStringLiteral("Input"), client), "Frame1", 240, 2520, 2415, 855);
-    KeepSystemColours(Frame1);
     Option1 =
         Place(new QRadioButton(QStringLiteral("Syntax"), Frame1), "Option1", 240, 240, 1815, 195);
     Option2 = Place(new QRadioButton(QStringLiteral("Lists of syntaxes"), Frame1), "Option2", 240,
@@ -99,7 +91,6 @@ void MainWindow::CreateControls() {
 
     Frame2 =
         Place(new QGroupBox(QStringLiteral("Output"), client), "Frame2", 240, 3960, 2415, 1215);
-    KeepSystemColours(Frame2);
     Option3 = Place(new QRadioButton(QStringLiteral("Viewer (.spo)"), Frame2), "Option3", 240, 240,
                     1215, 195);
     Option4 = Place(new QRadioButton(QStringLiteral("Draft (.rtf)"), Frame2), "Option4", 240, 600,
@@ -115,7 +106,6 @@ void MainWindow::CreateControls() {
         new WrappingCheckBox(
             QStringLiteral("Shut down the computer after executing the given syntaxes"), client),
         "Check1", 240, 5640, 2415, 375);
-    KeepSystemColours(Check1);
 
     connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1Click);
     connect(Command2, &QPushButton::clicked, this, &MainWindow::Command2Click);

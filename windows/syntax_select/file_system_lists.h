@@ -39,6 +39,10 @@ public:
 signals:
     void Change();
 
+protected:
+    // A classic directory list shows its levels by indentation alone.
+    void drawBranches(QPainter*, const QRect&, const QModelIndex&) const override {}
+
 private:
     void Rebuild();
     void Open(QTreeWidgetItem* item);
