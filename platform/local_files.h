@@ -1,0 +1,39 @@
+// Local file handling for the engine: resolving names against the working
+// directory, checking that a syntax file can be read, and writing an output
+// file so that a reader never sees a half-written one.
+//
+// Paths are byte strings as the system stores them. Every failure throws
+// EngineError naming the file and the system's reason.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace kalvero {
+
+// name as an absolute path: unchanged when it starts with "/", otherwise the
+// current working directory, "/" and name. Nothing is cleaned up, so ".."
+// keeps its meaning across symbolic links.
+std::string AbsolutePath(const std::string& name);
+
+// The folder part of an absolute path ("/" for a file in the root).
+std::string FolderOf(const std::string& absolutePath);
+
+// Throws unless path names a regular file that this process may read.
+// what describes the file in the message ("syntax file").
+void CheckReadableFile(const std::string& path, const std::string& shownName,
+                       const std::string& what);
+
+// Reads a whole file; throws when it cannot.
+std::string ReadWholeFile(const std::string& path);
+
+// Writes data to path through a temporary file in the same folder that is
+// renamed over path only when it is complete. On failure the temporary file
+// is removed and an existing file at path is left as it was. A replaced file
+// keeps its permissions; a new one gets the usual 0666 less the umask.
+void WriteFileAtomically(const std::string& path, const char* data, std::size_t size);
+inline void WriteFileAtomically(const std::string& path, const std::string& data) {
+    WriteFileAtomically(path, data.data(), data.size());
+}
+
+} // namespace kalvero

@@ -1,0 +1,382 @@
+#include "pspp_engine.h"
+
+#include "child_process.h"
+#include "local_files.h"
+#include "rtf_writer.h"
+#include "run_settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace kalvero {
+namespace {
+
+constexpr const char* kInstallHint = "Install it with the package pspp.";
+constexpr int kVersionTimeoutMs = 30000;
+constexpr int kMessageLines = 8;
+
+QString ToQt(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+std::string FromQt(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+std::string Describe(const QString& program) {
+    return FromQt(program);
+}
+
+// " Its last messages:" and pspp's last lines, or nothing when it said nothing.
+std::string MessagesOf(const ChildOutcome& outcome) {
+    const std::string lines = LastLines(outcome.outputTail, kMessageLines);
+    return lines.empty() ? std::string() : "; its last messages:\n" + lines;
+}
+
+// One syntax file's output in the engine's temporary folder.
+struct RunOutput {
+    std::string folder;
+    std::string syntaxName; // as the caller gave it
+    bool hasText = false;
+    bool hasViewer = false;
+    std::string TextPath() const { return folder + "/output.txt"; }
+    std::string ViewerPath() const { return folder + "/output.spv"; }
+};
+
+// What a kind 0 document is expected to be written as.
+enum class Expected { Unknown, Viewer, Text };
+
+class EngineCore {
+public:
+    EngineCore(QString pspp, std::unique_ptr<QTemporaryDir> temporary)
+        : pspp_(std::move(pspp)), temporary_(std::move(temporary)) {}
+    ~EngineCore() {
+        child_.Kill();
+        DiscardCurrent();
+    }
+
+    void CheckAlive() const {
+        if (quit_)
+            throw EngineError("The statistics engine has already quit");
+    }
+
+    void SetOutputKind(std::int32_t kind) {
+        CheckAlive();
+        if (kind != 0 && kind != 1)
+            throw EngineError("Output kind " + std::to_string(kind) +
+                              " is not known (0: Viewer documents, 1: Draft documents)");
+        kind_ = kind;
+    }
+
+    void Run(const std::string& name) {
+        CheckAlive();
+        if (child_.IsRunning())
+            throw EngineError("Cannot run " + name + ": the engine is still running a syntax file");
+        const std::string absolute = AbsolutePath(name);
+        CheckReadableFile(absolute, name, "syntax file");
+        const QString file = ToQt(absolute);
+        if (FromQt(file) != absolute)
+            throw EngineError("Cannot run " + name +
+                              ": its name is not valid in the system's character encoding");
+
+        // The document holds the last syntax file's output only.
+        DiscardCurrent();
+        auto output = std::make_shared<RunOutput>();
+        output->syntaxName = name;
+        output->folder = FromQt(temporary_->path()) + "/run-" + std::to_string(++runNumber_);
+        if (::mkdir(output->folder.c_str(), 0700) != 0)
+            throw EngineError("Cannot create the temporary folder " + output->folder + ": " +
+                              std::strerror(errno));
+
+        const bool wantText = kind_ == 1 || expected_ != Expected::Viewer;
+        const bool wantViewer = kind_ == 0 && expected_ != Expected::Text;
+        ChildRequest request;
+        request.program = pspp_;
+        request.arguments << "-r";
+        if (wantText)
+            request.arguments << "-o" << ToQt(output->TextPath()) << "-O"
+                              << "format=txt"
+                              << "-O"
+                              << "charts=none";
+        if (wantViewer)
+            request.arguments << "-o" << ToQt(output->ViewerPath()) << "-O"
+                              << "format=spv";
+        request.arguments << file;
+        request.workingDirectory = ToQt(FolderOf(absolute));
+        // pspp's own temporary files go into the run's folder and vanish
+        // with it, even when pspp is killed.
+        request.environment.insert(QStringLiteral("TMPDIR"), ToQt(output->folder));
+
+        const ChildOutcome outcome = child_.Run(request);
+        try {
+            Judge(outcome, name);
+            output->hasText = wantText && QFileInfo::exists(ToQt(output->TextPath()));
+            output->hasViewer = wantViewer && QFileInfo::exists(ToQt(output->ViewerPath()));
+            if ((wantText && !output->hasText) || (wantViewer && !output->hasViewer))
+                throw EngineError("PSPP wrote no output for " + name + " (exit status " +
+                                  std::to_string(outcome.exitCode) + ")" + MessagesOf(outcome));
+        } catch (...) {
+            RemoveFolder(output->folder);
+            throw;
+        }
+        current_ = std::move(output);
+    }
+
+    std::shared_ptr<RunOutput> Current(const char* document) const {
+        CheckAlive();
+        if (!current_)
+            throw EngineError(std::string("There is no ") + document +
+                              ": no syntax file has run since the last one was closed");
+        return current_;
+    }
+
+    // Throws unless output is still the current document.
+    void CheckOpen(const std::shared_ptr<RunOutput>& output) const {
+        CheckAlive();
+        if (output != current_)
+            throw EngineError("The output document of " + output->syntaxName + " has been closed");
+    }
+
+    void SaveViewer(const std::shared_ptr<RunOutput>& output, const std::string& path) {
+        CheckOpen(output);
+        if (!output->hasViewer) {
+            expected_ = Expected::Viewer;
+            throw EngineError("There is no Viewer document of " + output->syntaxName +
+                              (kind_ == 1 ? ": the output kind is 1 (Draft documents)"
+                                          : ": this engine kept only its text, because the "
+                                            "output before it was exported as text"));
+        }
+        expected_ = Expected::Viewer;
+        WriteFileAtomically(path, ReadWholeFile(output->ViewerPath()));
+    }
+
+    void SaveDraft(const std::shared_ptr<RunOutput>& output, const std::string& path) {
+        CheckOpen(output);
+        WriteFileAtomically(path, TextToRtf(TextOf(*output)));
+    }
+
+    void ExportText(const std::shared_ptr<RunOutput>& output, const std::string& path) {
+        CheckOpen(output);
+        if (kind_ == 0)
+            expected_ = Expected::Text;
+        WriteFileAtomically(path, TextOf(*output));
+    }
+
+    void Close(const std::shared_ptr<RunOutput>& output) {
+        if (!quit_ && output == current_)
+            DiscardCurrent();
+    }
+
+    void Quit() {
+        if (quit_)
+            return;
+        child_.Kill();
+        DiscardCurrent();
+        quit_ = true;
+        temporary_->remove();
+    }
+
+private:
+    void Judge(const ChildOutcome& outcome, const std::string& name) const {
+        if (!outcome.started)
+            throw EngineError("Cannot start PSPP (" + Describe(pspp_) + ") for " + name + ": " +
+                              FromQt(outcome.startError));
+        if (outcome.crashed) {
+            std::string how = outcome.signal > 0 ? "by signal " + std::to_string(outcome.signal) +
+                                                       " (" + ::strsignal(outcome.signal) + ")"
+                                                 : "abnormally";
+            throw EngineError("PSPP was ended " + how + " while running " + name +
+                              MessagesOf(outcome));
+        }
+        // Status 1 means errors inside the syntax file: they are part of its
+        // output, as the commercial package puts them into the Viewer.
+        if (outcome.exitCode != 0 && outcome.exitCode != 1)
+            throw EngineError("PSPP stopped with exit status " + std::to_string(outcome.exitCode) +
+                              " while running " + name + MessagesOf(outcome));
+    }
+
+    std::string TextOf(RunOutput& output) {
+        if (!output.hasText && output.hasViewer)
+            ConvertToText(output);
+        if (!output.hasText)
+            throw EngineError("There is no text output of " + output.syntaxName);
+        return ReadWholeFile(output.TextPath());
+    }
+
+    // The text of an SPV-only document, rendered as pspp renders text.
+    void ConvertToText(RunOutput& output) {
+        const QString converter = QStandardPaths::findExecutable(QStringLiteral("pspp-output"));
+        if (converter.isEmpty())
+            throw EngineError("Cannot convert the output of " + output.syntaxName +
+                              " to text: there is no program pspp-output on the search path "
+                              "(PATH). " +
+                              kInstallHint);
+        ChildRequest request;
+        request.program = converter;
+        request.arguments << "convert" << ToQt(output.ViewerPath()) << ToQt(output.TextPath())
+                          << "-O"
+                          << "format=txt"
+                          << "-O"
+                          << "charts=none";
+        request.environment.insert(QStringLiteral("TMPDIR"), ToQt(output.folder));
+        const ChildOutcome outcome = child_.Run(request);
+        if (!outcome.started || outcome.crashed || outcome.exitCode != 0 ||
+            !QFileInfo::exists(ToQt(output.TextPath())))
+            throw EngineError(
+                "Cannot convert the output of " + output.syntaxName + " to text with pspp-output" +
+                (outcome.started ? MessagesOf(outcome) : ": " + FromQt(outcome.startError)));
+        output.hasText = true;
+    }
+
+    void DiscardCurrent() {
+        if (current_)
+            RemoveFolder(current_->folder);
+        current_.reset();
+    }
+
+    static void RemoveFolder(const std::string& folder) { QDir(ToQt(folder)).removeRecursively(); }
+
+    QString pspp_;
+    std::unique_ptr<QTemporaryDir> temporary_;
+    RunningChild child_;
+    std::shared_ptr<RunOutput> current_;
+    std::int32_t kind_ = 0;
+    Expected expected_ = Expected::Unknown;
+    long runNumber_ = 0;
+    bool quit_ = false;
+};
+
+// Documents and settings refer to the engine weakly: once it is released
+// they fail instead of keeping its temporary folder alive.
+std::shared_ptr<EngineCore> Lock(const std::weak_ptr<EngineCore>& core) {
+    std::shared_ptr<EngineCore> locked = core.lock();
+    if (!locked)
+        throw EngineError("The statistics engine has been released");
+    return locked;
+}
+
+class PsppDocument : public EngineDocument {
+public:
+    PsppDocument(std::weak_ptr<EngineCore> core, std::shared_ptr<RunOutput> output,
+                 DocumentKind kind)
+        : core_(std::move(core)), output_(std::move(output)), kind_(kind) {}
+
+    void SaveDocument(const std::string& path) override {
+        if (kind_ == DocumentKind::Viewer)
+            Lock(core_)->SaveViewer(output_, path);
+        else
+            Lock(core_)->SaveDraft(output_, path);
+    }
+
+    // 1, path, 1, 0: all of the output, as plain text.
+    void ExportText(std::int32_t what, const std::string& path, std::int32_t option1,
+                    std::int32_t option2) override {
+        if (what != 1 || option1 != 1 || option2 != 0)
+            throw EngineError("ExportText(" + std::to_string(what) + ", " + path + ", " +
+                              std::to_string(option1) + ", " + std::to_string(option2) +
+                              ") is not supported; only ExportText(1, path, 1, 0) is");
+        Lock(core_)->ExportText(output_, path);
+    }
+
+    void CloseDocument() override {
+        if (std::shared_ptr<EngineCore> core = core_.lock())
+            core->Close(output_);
+    }
+
+private:
+    std::weak_ptr<EngineCore> core_;
+    std::shared_ptr<RunOutput> output_;
+    DocumentKind kind_;
+};
+
+class PsppSettings : public EngineSettings {
+public:
+    explicit PsppSettings(std::weak_ptr<EngineCore> core) : core_(std::move(core)) {}
+    void SetOutputKind(std::int32_t kind) override { Lock(core_)->SetOutputKind(kind); }
+
+private:
+    std::weak_ptr<EngineCore> core_;
+};
+
+class PsppEngine : public EngineApplication {
+public:
+    explicit PsppEngine(std::shared_ptr<EngineCore> core) : core_(std::move(core)) {}
+
+    std::shared_ptr<EngineSettings> GetSettings() override {
+        core_->CheckAlive();
+        return std::make_shared<PsppSettings>(core_);
+    }
+
+    // The flag asks the commercial package to wait until the syntax has run;
+    // this engine always waits.
+    void RunSyntaxFile(const std::string& name, bool /*flag*/) override { core_->Run(name); }
+
+    std::shared_ptr<EngineDocument> CurrentViewerDocument() override {
+        return std::make_shared<PsppDocument>(core_, core_->Current("Viewer document"),
+                                              DocumentKind::Viewer);
+    }
+
+    std::shared_ptr<EngineDocument> CurrentDraftDocument() override {
+        return std::make_shared<PsppDocument>(core_, core_->Current("Draft document"),
+                                              DocumentKind::Draft);
+    }
+
+    void QuitEngine() override { core_->Quit(); }
+
+private:
+    std::shared_ptr<EngineCore> core_;
+};
+
+// pspp on PATH, checked by asking it for its version.
+QString FindPspp() {
+    const QString pspp = QStandardPaths::findExecutable(QStringLiteral("pspp"));
+    if (pspp.isEmpty())
+        throw EngineError(std::string("The statistics package PSPP cannot be found: there is no "
+                                      "program pspp on the search path (PATH). ") +
+                          kInstallHint);
+    ChildRequest request;
+    request.program = pspp;
+    request.arguments << QStringLiteral("--version");
+    request.timeoutMs = kVersionTimeoutMs;
+    const ChildOutcome outcome = RunningChild().Run(request);
+    std::string reason;
+    if (!outcome.started)
+        reason = FromQt(outcome.startError);
+    else if (outcome.timedOut)
+        reason = "it did not answer within " + std::to_string(kVersionTimeoutMs / 1000) + " s";
+    else if (outcome.crashed)
+        reason = "it ended abnormally" + MessagesOf(outcome);
+    else if (outcome.exitCode != 0)
+        reason =
+            "it stopped with exit status " + std::to_string(outcome.exitCode) + MessagesOf(outcome);
+    else if (!outcome.outputTail.contains("PSPP"))
+        reason = "it did not report a PSPP version";
+    if (!reason.empty())
+        throw EngineError("The statistics package PSPP (" + Describe(pspp) +
+                          ") cannot be started: " + reason + ". " + kInstallHint);
+    return pspp;
+}
+
+} // namespace
+
+std::unique_ptr<EngineApplication> PsppEngineFactory::CreateObject(const std::string& progId) {
+    if (progId != kEngineProgId)
+        throw EngineError("Cannot create the statistics engine " + progId + ": only " +
+                          kEngineProgId + " (PSPP) is available");
+    QString pspp = FindPspp();
+    auto temporary =
+        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kalvero-pspp-XXXXXX"));
+    if (!temporary->isValid())
+        throw EngineError("Cannot create a temporary folder in " + FromQt(QDir::tempPath()) + ": " +
+                          FromQt(temporary->errorString()));
+    return std::make_unique<PsppEngine>(
+        std::make_shared<EngineCore>(std::move(pspp), std::move(temporary)));
+}
+
+} // namespace kalvero

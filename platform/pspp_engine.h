@@ -1,0 +1,34 @@
+// The statistics engine on this platform: GNU PSPP.
+//
+// PsppEngineFactory creates the engine for the ProgID "SPSS.APPLICATION"
+// after checking that the program pspp is on PATH and starts. The engine runs
+// each syntax file in a fresh pspp process (so no state carries over from one
+// file to the next), with -r, the file's absolute path, no standard input and
+// the file's own folder as working directory. pspp writes into a private
+// temporary folder of the engine; SaveDocument and ExportText copy from
+// there to the target through a temporary file and a rename.
+//
+// Documents: output kind 0 gives a Viewer document (SaveDocument writes
+// PSPP's SPV file, charts included; ExportText writes its text, without
+// charts), kind 1 a Draft document (SaveDocument writes the text as RTF).
+// pspp is asked only for the output that will be written: for kind 0 the
+// first syntax file produces both SPV and text, and later files produce what
+// the previous document was written as (SPV after SaveDocument, text after
+// ExportText). Text wanted from an SPV-only document is converted with
+// pspp-output; a Viewer document wanted after the engine has switched to text
+// is a failure, since the syntax file cannot be run again.
+#pragma once
+
+#include "statistics_engine.h"
+
+#include <memory>
+#include <string>
+
+namespace kalvero {
+
+class PsppEngineFactory : public EngineFactory {
+public:
+    std::unique_ptr<EngineApplication> CreateObject(const std::string& progId) override;
+};
+
+} // namespace kalvero
