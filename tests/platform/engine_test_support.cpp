@@ -1,0 +1,147 @@
+#include "engine_test_support.h"
+
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+
+#include <cstdlib>
+#include <dirent.h>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <unistd.h>
+
+namespace kalvero::testing {
+
+EngineTestFolder::EngineTestFolder() {
+    if (!root_.isValid())
+        throw std::runtime_error("cannot create a test folder");
+    const std::string root = QFile::encodeName(root_.path()).toStdString();
+    files_ = root + "/files";
+    temporary_ = root + "/tmp";
+    std::filesystem::create_directories(files_);
+    std::filesystem::create_directories(temporary_);
+    if (const char* old = std::getenv("TMPDIR")) {
+        hadTmpdir_ = true;
+        savedTmpdir_ = old;
+    }
+    ::setenv("TMPDIR", temporary_.c_str(), 1);
+}
+
+EngineTestFolder::~EngineTestFolder() {
+    if (hadTmpdir_)
+        ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
+    else
+        ::unsetenv("TMPDIR");
+}
+
+std::vector<std::string> EngineTestFolder::LeftInTemporary() const {
+    std::vector<std::string> names;
+    QDirIterator it(QFile::decodeName(temporary_.c_str()),
+                    QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names.push_back(QFile::encodeName(it.next()).toStdString());
+    return names;
+}
+
+std::string WriteFile(const std::string& path, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+    return path;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+std::vector<std::string> NamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..")
+                names.push_back(name);
+        }
+        ::closedir(dir);
+    }
+    return names;
+}
+
+WorkingDirectory::WorkingDirectory(const std::string& folder)
+    : saved_(std::filesystem::current_path().string()) {
+    std::filesystem::current_path(folder);
+}
+
+WorkingDirectory::~WorkingDirectory() {
+    std::error_code ignored;
+    std::filesystem::current_path(saved_, ignored);
+}
+
+EnvironmentVariable::EnvironmentVariable(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+        had_ = true;
+        saved_ = old;
+    }
+    ::setenv(name, value.c_str(), 1);
+}
+
+EnvironmentVariable::~EnvironmentVariable() {
+    if (had_)
+        ::setenv(name_.c_str(), saved_.c_str(), 1);
+    else
+        ::unsetenv(name_.c_str());
+}
+
+std::vector<ChildProcess> ChildrenOfThisProcess() {
+    std::vector<ChildProcess> children;
+    const pid_t self = ::getpid();
+    for (const std::string& name : NamesIn("/proc")) {
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const std::string stat = ReadFile("/proc/" + name + "/stat");
+        // pid (comm) state ppid ...: comm may hold blanks and parentheses.
+        const std::size_t open = stat.find('(');
+        const std::size_t close = stat.rfind(')');
+        if (open == std::string::npos || close == std::string::npos)
+            continue;
+        std::istringstream rest(stat.substr(close + 1));
+        std::string state;
+        long parent = 0;
+        rest >> state >> parent;
+        if (parent == self)
+            children.push_back(
+                {static_cast<pid_t>(std::stol(name)), stat.substr(open + 1, close - open - 1)});
+    }
+    return children;
+}
+
+std::string RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                       int& exitCode) {
+    QProcess process;
+    QStringList list;
+    for (const std::string& argument : arguments)
+        list << QFile::decodeName(argument.c_str());
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(QFile::decodeName(program.c_str()), list);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        exitCode = -1;
+    else
+        exitCode = process.exitCode();
+    return process.readAll().toStdString();
+}
+
+} // namespace kalvero::testing

@@ -1,0 +1,84 @@
+// Helpers for the tests of the PSPP engine: a private folder for each test
+// (with its own TMPDIR, so that every temporary the engine or pspp leaves
+// behind is seen), files written byte for byte, the working directory, and
+// the child processes of this test.
+#pragma once
+
+#include <QTemporaryDir>
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace kalvero::testing {
+
+class EngineTestFolder {
+public:
+    EngineTestFolder();
+    ~EngineTestFolder();
+    EngineTestFolder(const EngineTestFolder&) = delete;
+    EngineTestFolder& operator=(const EngineTestFolder&) = delete;
+
+    // The folder for syntax and output files.
+    const std::string& Files() const { return files_; }
+    // Files() + "/" + name.
+    std::string Path(const std::string& name) const { return files_ + "/" + name; }
+    // The folder TMPDIR points at while the test runs.
+    const std::string& Temporary() const { return temporary_; }
+    // The names in Temporary(), recursively (empty when nothing is left).
+    std::vector<std::string> LeftInTemporary() const;
+
+private:
+    QTemporaryDir root_;
+    std::string files_;
+    std::string temporary_;
+    std::string savedTmpdir_;
+    bool hadTmpdir_ = false;
+};
+
+// Writes bytes to path (creating folders above it) and returns path.
+std::string WriteFile(const std::string& path, const std::string& bytes);
+std::string ReadFile(const std::string& path);
+bool Exists(const std::string& path);
+// The names in folder (not recursive), "." and ".." left out.
+std::vector<std::string> NamesIn(const std::string& folder);
+
+// Changes the working directory for its lifetime.
+class WorkingDirectory {
+public:
+    explicit WorkingDirectory(const std::string& folder);
+    ~WorkingDirectory();
+    WorkingDirectory(const WorkingDirectory&) = delete;
+    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
+
+private:
+    std::string saved_;
+};
+
+// Sets an environment variable for its lifetime.
+class EnvironmentVariable {
+public:
+    EnvironmentVariable(const char* name, const std::string& value);
+    ~EnvironmentVariable();
+    EnvironmentVariable(const EnvironmentVariable&) = delete;
+    EnvironmentVariable& operator=(const EnvironmentVariable&) = delete;
+
+private:
+    std::string name_;
+    std::string saved_;
+    bool had_ = false;
+};
+
+// Processes whose parent is this process, with their command names.
+struct ChildProcess {
+    pid_t pid;
+    std::string command;
+};
+std::vector<ChildProcess> ChildrenOfThisProcess();
+
+// Runs program with arguments (no shell) and returns its merged output;
+// exitCode receives its exit status (-1 when it did not run normally).
+std::string RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                       int& exitCode);
+
+} // namespace kalvero::testing
