@@ -8,6 +8,7 @@ add_executable(run_windows_tests
   syntax_select_test.cpp
   progress_window_test.cpp
   run_input_test.cpp
+  message_box_test.cpp
 )
 set_target_properties(run_windows_tests PROPERTIES AUTOMOC ON)
 target_link_libraries(run_windows_tests PRIVATE kalvero_windows GTest::gtest Qt6::Test)
