@@ -2,6 +2,8 @@
 
 #include "statistics_engine.h"
 
+#include <QRandomGenerator>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -132,27 +134,96 @@ std::string ReadWholeFile(const std::string& path) {
     return data;
 }
 
-void WriteFileAtomically(const std::string& path, const char* data, std::size_t size) {
-    const std::string prefix = "Cannot write " + Shown(path) + ": ";
+namespace {
+
+// Where an output goes and how its temporary is named.
+struct Target {
+    std::string shown;  // the path as given, for messages
+    std::string path;   // absolute
+    std::string folder; // absolute
+    std::string name;   // the file's name
+    std::string Prefix() const { return "Cannot write " + shown + ": "; }
+};
+
+Target TargetOf(const std::string& path) {
+    Target target;
+    target.shown = Shown(path);
     if (path.empty())
         throw EngineError("Cannot write the output: no file name was given");
     if (HasNul(path))
-        throw EngineError(prefix + "the name contains a NUL character");
-    const std::string absolute = AbsolutePath(path);
-    if (absolute.back() == '/')
-        throw EngineError(prefix + Reason(EISDIR));
-    const std::string folder = FolderOf(absolute);
-    const std::string fileName = absolute.substr(absolute.rfind('/') + 1);
+        throw EngineError(target.Prefix() + "the name contains a NUL character");
+    target.path = AbsolutePath(path);
+    if (target.path.back() == '/')
+        throw EngineError(target.Prefix() + Reason(EISDIR));
+    target.folder = FolderOf(target.path);
+    target.name = target.path.substr(target.path.rfind('/') + 1);
+    return target;
+}
 
-    std::string temporary = TemporaryPattern(folder, fileName);
+// The mode the finished file gets: that of the file it replaces, or the
+// usual 0666 less the umask.
+mode_t ModeFor(const Target& target) {
+    struct stat existing {};
+    if (::stat(target.path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+        return existing.st_mode & 07777;
+    return 0666 & ~CurrentUmask();
+}
+
+// Renames the finished temporary over the target, or removes it.
+void Commit(const Target& target, const std::string& temporary) {
+    if (::rename(temporary.c_str(), target.path.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        throw EngineError(target.Prefix() + Reason(error));
+    }
+}
+
+std::string RandomSuffix() {
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    std::string suffix;
+    for (int i = 0; i < 6; ++i)
+        suffix += letters[QRandomGenerator::global()->bounded(int(sizeof letters - 1))];
+    return suffix;
+}
+
+// Links source under a fresh temporary name beside target. Returns false
+// when this file system cannot link to source (then the caller copies);
+// throws on any other failure.
+bool LinkTemporary(const std::string& source, const Target& target, std::string& temporary) {
+    const std::string pattern = TemporaryPattern(target.folder, target.name);
+    const std::string stem = pattern.substr(0, pattern.size() - 6);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = stem + RandomSuffix();
+        if (::link(source.c_str(), temporary.c_str()) == 0)
+            return true;
+        switch (errno) {
+        case EEXIST:
+            continue;
+        case EXDEV:
+        case EPERM:
+        case EMLINK:
+        case ENOTSUP:
+            return false;
+        default:
+            throw EngineError(target.Prefix() + Reason(errno));
+        }
+    }
+    throw EngineError(target.Prefix() + Reason(EEXIST));
+}
+
+} // namespace
+
+void WriteFileAtomically(const std::string& path, const char* data, std::size_t size) {
+    const Target target = TargetOf(path);
+    std::string temporary = TemporaryPattern(target.folder, target.name);
     FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0)
-        throw EngineError(prefix + Reason(errno));
+        throw EngineError(target.Prefix() + Reason(errno));
 
     auto fail = [&](int error) {
         ::close(fd.release());
         ::unlink(temporary.c_str());
-        throw EngineError(prefix + Reason(error));
+        throw EngineError(target.Prefix() + Reason(error));
     };
 
     std::size_t written = 0;
@@ -165,23 +236,38 @@ void WriteFileAtomically(const std::string& path, const char* data, std::size_t 
         }
         written += static_cast<std::size_t>(put);
     }
-
-    struct stat existing {};
-    const mode_t mode = ::stat(absolute.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)
-                            ? (existing.st_mode & 07777)
-                            : (0666 & ~CurrentUmask());
-    if (::fchmod(fd.get(), mode) != 0)
+    if (::fchmod(fd.get(), ModeFor(target)) != 0)
         fail(errno);
     if (::close(fd.release()) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
-        throw EngineError(prefix + Reason(error));
+        throw EngineError(target.Prefix() + Reason(error));
     }
-    if (::rename(temporary.c_str(), absolute.c_str()) != 0) {
+    Commit(target, temporary);
+}
+
+bool PublishFileAtomically(const std::string& source, const std::string& path, bool mayLink) {
+    if (!mayLink) {
+        WriteFileAtomically(path, ReadWholeFile(source));
+        return false;
+    }
+    const Target target = TargetOf(path);
+    struct stat info {};
+    if (::stat(source.c_str(), &info) != 0)
+        throw EngineError("Cannot read " + source + ": " + Reason(errno));
+    const mode_t mode = ModeFor(target);
+    std::string temporary;
+    if (!LinkTemporary(source, target, temporary)) {
+        WriteFileAtomically(path, ReadWholeFile(source));
+        return false;
+    }
+    if ((info.st_mode & 07777) != mode && ::chmod(temporary.c_str(), mode) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
-        throw EngineError(prefix + Reason(error));
+        throw EngineError(target.Prefix() + Reason(error));
     }
+    Commit(target, temporary);
+    return true;
 }
 
 } // namespace kalvero

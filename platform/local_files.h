@@ -36,4 +36,12 @@ inline void WriteFileAtomically(const std::string& path, const std::string& data
     WriteFileAtomically(path, data.data(), data.size());
 }
 
+// Puts a copy of the finished file source at path, with the same guarantees
+// as WriteFileAtomically. With mayLink, where source and path share a file
+// system, the copy is a hard link made under a temporary name and renamed
+// over path, so no data is copied; the caller must then neither change nor
+// link source again (it would share its data with path). Otherwise the
+// content is read and written. Returns whether it linked.
+bool PublishFileAtomically(const std::string& source, const std::string& path, bool mayLink);
+
 } // namespace kalvero

@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kalvero {
 namespace {
@@ -39,12 +40,16 @@ std::string MessagesOf(const ChildOutcome& outcome) {
     return lines.empty() ? std::string() : "; its last messages:\n" + lines;
 }
 
-// One syntax file's output in the engine's temporary folder.
+// One syntax file's output in the engine's work folder.
 struct RunOutput {
     std::string folder;
     std::string syntaxName; // as the caller gave it
     bool hasText = false;
     bool hasViewer = false;
+    // A file already linked to a target is copied for any further target,
+    // so that two outputs never share their data.
+    bool textLinked = false;
+    bool viewerLinked = false;
     std::string TextPath() const { return folder + "/output.txt"; }
     std::string ViewerPath() const { return folder + "/output.spv"; }
 };
@@ -55,7 +60,10 @@ enum class Expected { Unknown, Viewer, Text };
 class EngineCore {
 public:
     EngineCore(QString pspp, std::unique_ptr<QTemporaryDir> temporary)
-        : pspp_(std::move(pspp)), temporary_(std::move(temporary)) {}
+        : pspp_(std::move(pspp)), temporary_(std::move(temporary)),
+          work_(FromQt(temporary_->path()) + "/work") {
+        MakeWorkFolder();
+    }
     ~EngineCore() {
         child_.Kill();
         DiscardCurrent();
@@ -89,10 +97,7 @@ public:
         DiscardCurrent();
         auto output = std::make_shared<RunOutput>();
         output->syntaxName = name;
-        output->folder = FromQt(temporary_->path()) + "/run-" + std::to_string(++runNumber_);
-        if (::mkdir(output->folder.c_str(), 0700) != 0)
-            throw EngineError("Cannot create the temporary folder " + output->folder + ": " +
-                              std::strerror(errno));
+        output->folder = work_;
 
         const bool wantText = kind_ == 1 || expected_ != Expected::Viewer;
         const bool wantViewer = kind_ == 0 && expected_ != Expected::Text;
@@ -109,8 +114,8 @@ public:
                               << "format=spv";
         request.arguments << file;
         request.workingDirectory = ToQt(FolderOf(absolute));
-        // pspp's own temporary files go into the run's folder and vanish
-        // with it, even when pspp is killed.
+        // pspp's own temporary files go into the work folder too, so that a
+        // pspp killed half-way leaves nothing elsewhere.
         request.environment.insert(QStringLiteral("TMPDIR"), ToQt(output->folder));
 
         const ChildOutcome outcome = child_.Run(request);
@@ -122,7 +127,9 @@ public:
                 throw EngineError("PSPP wrote no output for " + name + " (exit status " +
                                   std::to_string(outcome.exitCode) + ")" + MessagesOf(outcome));
         } catch (...) {
-            RemoveFolder(output->folder);
+            // Whatever the failed pspp left behind goes, too.
+            QDir(ToQt(work_)).removeRecursively();
+            MakeWorkFolder();
             throw;
         }
         current_ = std::move(output);
@@ -153,19 +160,20 @@ public:
                                             "output before it was exported as text"));
         }
         expected_ = Expected::Viewer;
-        WriteFileAtomically(path, ReadWholeFile(output->ViewerPath()));
+        output->viewerLinked |=
+            PublishFileAtomically(output->ViewerPath(), path, !output->viewerLinked);
     }
 
     void SaveDraft(const std::shared_ptr<RunOutput>& output, const std::string& path) {
         CheckOpen(output);
-        WriteFileAtomically(path, TextToRtf(TextOf(*output)));
+        WriteFileAtomically(path, TextToRtf(ReadWholeFile(TextOf(*output))));
     }
 
     void ExportText(const std::shared_ptr<RunOutput>& output, const std::string& path) {
         CheckOpen(output);
         if (kind_ == 0)
             expected_ = Expected::Text;
-        WriteFileAtomically(path, TextOf(*output));
+        output->textLinked |= PublishFileAtomically(TextOf(*output), path, !output->textLinked);
     }
 
     void Close(const std::shared_ptr<RunOutput>& output) {
@@ -201,12 +209,13 @@ private:
                               " while running " + name + MessagesOf(outcome));
     }
 
+    // The file that holds output's text.
     std::string TextOf(RunOutput& output) {
         if (!output.hasText && output.hasViewer)
             ConvertToText(output);
         if (!output.hasText)
             throw EngineError("There is no text output of " + output.syntaxName);
-        return ReadWholeFile(output.TextPath());
+        return output.TextPath();
     }
 
     // The text of an SPV-only document, rendered as pspp renders text.
@@ -236,19 +245,29 @@ private:
 
     void DiscardCurrent() {
         if (current_)
-            RemoveFolder(current_->folder);
+            RemoveOutput(*current_);
         current_.reset();
     }
 
-    static void RemoveFolder(const std::string& folder) { QDir(ToQt(folder)).removeRecursively(); }
+    static void RemoveOutput(const RunOutput& output) {
+        ::unlink(output.TextPath().c_str());
+        ::unlink(output.ViewerPath().c_str());
+    }
+
+    // The one folder that pspp writes into, kept from run to run.
+    void MakeWorkFolder() {
+        if (::mkdir(work_.c_str(), 0700) != 0 && errno != EEXIST)
+            throw EngineError("Cannot create the temporary folder " + work_ + ": " +
+                              std::strerror(errno));
+    }
 
     QString pspp_;
     std::unique_ptr<QTemporaryDir> temporary_;
+    std::string work_;
     RunningChild child_;
     std::shared_ptr<RunOutput> current_;
     std::int32_t kind_ = 0;
     Expected expected_ = Expected::Unknown;
-    long runNumber_ = 0;
     bool quit_ = false;
 };
 

@@ -360,31 +360,72 @@ TEST_F(PsppEngineTest, OutputIntoAMissingFolderOrThroughAFileFails) {
     engine->QuitEngine();
 }
 
-// A write that fails half-way (here: the file size limit, as a full disk
-// would) keeps the old file and removes its temporary.
-TEST_F(PsppEngineTest, FailedWriteLeavesTheExistingTargetAndNoTemporary) {
-    const std::string target = WriteFile(folder.Path("t.spo"), "previous output");
-    auto engine = Create(0);
-    engine->RunSyntaxFile(Syntax("t.sps", kTableSyntax), true);
-    auto document = engine->CurrentViewerDocument();
-
+// Runs write under a file size limit of 512 bytes, as a full disk would stop
+// a write half-way.
+template <class Write> std::string FailureWithSmallFileLimit(Write&& write) {
     struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    if (::getrlimit(RLIMIT_FSIZE, &saved) != 0)
+        return "getrlimit failed";
     struct rlimit small = saved;
     small.rlim_cur = 512;
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::string failure = FailureOf([&] { document->SaveDocument(target); });
+    if (::setrlimit(RLIMIT_FSIZE, &small) != 0)
+        return "setrlimit failed";
+    const std::string failure = FailureOf(write);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
+    return failure;
+}
 
-    EXPECT_EQ(failure, "Cannot write " + target + ": File too large");
-    EXPECT_EQ(ReadFile(target), "previous output");
+// A write that fails half-way keeps the old file and removes its temporary.
+TEST_F(PsppEngineTest, FailedWriteLeavesTheExistingTargetAndNoTemporary) {
+    const std::string spo = WriteFile(folder.Path("t.spo"), "previous output");
+    const std::string rtf = WriteFile(folder.Path("t.rtf"), "previous draft");
+    const std::string syntax = Syntax("t.sps", kTableSyntax);
+    {
+        // The second save of a document is a copy, written byte by byte.
+        auto engine = Create(0);
+        engine->RunSyntaxFile(syntax, true);
+        auto document = engine->CurrentViewerDocument();
+        document->SaveDocument(folder.Path("first.spo"));
+        EXPECT_EQ(FailureWithSmallFileLimit([&] { document->SaveDocument(spo); }),
+                  "Cannot write " + spo + ": File too large");
+        document->SaveDocument(folder.Path("again.spo")); // the document is still there
+        engine->QuitEngine();
+    }
+    {
+        auto engine = Create(1);
+        engine->RunSyntaxFile(syntax, true);
+        EXPECT_EQ(
+            FailureWithSmallFileLimit([&] { engine->CurrentDraftDocument()->SaveDocument(rtf); }),
+            "Cannot write " + rtf + ": File too large");
+        engine->QuitEngine();
+    }
+    EXPECT_EQ(ReadFile(spo), "previous output");
+    EXPECT_EQ(ReadFile(rtf), "previous draft");
     EXPECT_THAT(TemporariesBeside(folder.Files(), "t.spo"), IsEmpty());
+    EXPECT_THAT(TemporariesBeside(folder.Files(), "t.rtf"), IsEmpty());
+    EXPECT_THAT(PsppOutputDir(folder.Path("again.spo")), HasSubstr("Descriptive Statistics"));
+}
 
-    document->SaveDocument(target); // and the document is still there to save
-    EXPECT_THAT(ReadFile(target), StartsWith("PK"));
+// The first output of a document is linked rather than copied; a second
+// must not share its data, or changing one file would change the other.
+TEST_F(PsppEngineTest, TwoOutputsOfOneDocumentAreSeparateFiles) {
+    auto engine = Create(0);
+    engine->RunSyntaxFile(Syntax("t.sps", kTableSyntax), true);
+    auto document = engine->CurrentViewerDocument();
+    document->ExportText(1, folder.Path("a.txt"), 1, 0);
+    document->ExportText(1, folder.Path("b.txt"), 1, 0);
+    document->CloseDocument();
     engine->QuitEngine();
+    struct stat a {};
+    struct stat b {};
+    ASSERT_EQ(::stat(folder.Path("a.txt").c_str(), &a), 0);
+    ASSERT_EQ(::stat(folder.Path("b.txt").c_str(), &b), 0);
+    EXPECT_NE(a.st_ino, b.st_ino);
+    EXPECT_EQ(a.st_nlink, 1u);
+    EXPECT_EQ(b.st_nlink, 1u);
+    EXPECT_EQ(ReadFile(folder.Path("a.txt")), ReadFile(folder.Path("b.txt")));
 }
 
 TEST_F(PsppEngineTest, ReplacedOutputKeepsItsPermissions) {
@@ -422,9 +463,14 @@ TEST_F(PsppEngineTest, PsppKilledMidRunIsAFailureAndLeavesNothing) {
     EXPECT_THAT(NamesIn(folder.Files()), ::testing::ElementsAre("endless.sps"));
     EXPECT_THAT(FailureOf([&] { engine->CurrentViewerDocument(); }),
                 HasSubstr("no syntax file has run"));
-    // The engine's own folder is still there, but empty.
-    for (const std::string& left : folder.LeftInTemporary())
-        EXPECT_THAT(left, Not(HasSubstr("/run-")));
+    // The engine's own folders are still there, but empty: the killed
+    // pspp's temporaries are gone.
+    for (const std::string& left : folder.LeftInTemporary()) {
+        struct stat info {};
+        ASSERT_EQ(::stat(left.c_str(), &info), 0);
+        EXPECT_TRUE(S_ISDIR(info.st_mode)) << left;
+        EXPECT_THAT(left, HasSubstr("kalvero-pspp-"));
+    }
     engine.reset(); // abandoned, as a failed run leaves it; TearDown checks the rest
 }
 
