@@ -95,6 +95,8 @@ public:
 
         // The document holds the last syntax file's output only.
         DiscardCurrent();
+        if (workMissing_)
+            MakeWorkFolder();
         auto output = std::make_shared<RunOutput>();
         output->syntaxName = name;
         output->folder = work_;
@@ -127,9 +129,14 @@ public:
                 throw EngineError("PSPP wrote no output for " + name + " (exit status " +
                                   std::to_string(outcome.exitCode) + ")" + MessagesOf(outcome));
         } catch (...) {
-            // Whatever the failed pspp left behind goes, too.
+            // Whatever the failed pspp left behind goes, too. Should the
+            // folder not come back, the next run makes it.
             QDir(ToQt(work_)).removeRecursively();
-            MakeWorkFolder();
+            workMissing_ = true;
+            try {
+                MakeWorkFolder();
+            } catch (const EngineError&) {
+            }
             throw;
         }
         current_ = std::move(output);
@@ -259,11 +266,13 @@ private:
         if (::mkdir(work_.c_str(), 0700) != 0 && errno != EEXIST)
             throw EngineError("Cannot create the temporary folder " + work_ + ": " +
                               std::strerror(errno));
+        workMissing_ = false;
     }
 
     QString pspp_;
     std::unique_ptr<QTemporaryDir> temporary_;
     std::string work_;
+    bool workMissing_ = true;
     RunningChild child_;
     std::shared_ptr<RunOutput> current_;
     std::int32_t kind_ = 0;

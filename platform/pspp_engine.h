@@ -5,13 +5,15 @@
 // each syntax file in a fresh pspp process (so no state carries over from one
 // file to the next), with -r, the file's absolute path, no standard input and
 // the file's own folder as working directory. pspp writes into a private
-// temporary folder of the engine; SaveDocument and ExportText copy from
-// there to the target through a temporary file and a rename.
+// temporary folder of the engine; SaveDocument and ExportText put the file
+// from there at the target under a temporary name (a hard link where the
+// file system allows) and rename it over the target.
 //
 // Documents: output kind 0 gives a Viewer document (SaveDocument writes
 // PSPP's SPV file, charts included; ExportText writes its text, without
 // charts), kind 1 a Draft document (SaveDocument writes the text as RTF).
-// pspp is asked only for the output that will be written: for kind 0 the
+// Each output format costs pspp time of its own, so pspp is asked only for
+// the output that will be written: for kind 0 the
 // first syntax file produces both SPV and text, and later files produce what
 // the previous document was written as (SPV after SaveDocument, text after
 // ExportText). Text wanted from an SPV-only document is converted with

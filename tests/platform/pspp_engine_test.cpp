@@ -471,6 +471,10 @@ TEST_F(PsppEngineTest, PsppKilledMidRunIsAFailureAndLeavesNothing) {
         EXPECT_TRUE(S_ISDIR(info.st_mode)) << left;
         EXPECT_THAT(left, HasSubstr("kalvero-pspp-"));
     }
+    // The engine itself still works after the clean-up.
+    engine->RunSyntaxFile(Syntax("t.sps", kTableSyntax), true);
+    engine->CurrentViewerDocument()->ExportText(1, folder.Path("t.txt"), 1, 0);
+    EXPECT_THAT(ReadFile(folder.Path("t.txt")), HasSubstr("Descriptive Statistics"));
     engine.reset(); // abandoned, as a failed run leaves it; TearDown checks the rest
 }
 
