@@ -1,6 +1,7 @@
 // Measures the list reader and the list run: a syntax list file of 32,767
 // lines is read in both passes, then run against an engine that does nothing.
 // Prints the time per line; a measurement, not a test.
+#include "quiet_services.h"
 #include "run_command.h"
 #include "statistics_engine.h"
 #include "syntax_list.h"
@@ -49,27 +50,6 @@ public:
     }
 };
 
-class NoOpProgress : public RunProgress {
-public:
-    void SetProgressRange(float, float) override {}
-    void SetProgressValue(float) override {}
-    void ShowProgress() override {}
-    void HideProgressBar() override {}
-    void MinimiseMainWindow() override {}
-    void CloseProgress() override {}
-};
-
-class SilentMessages : public MessageService {
-public:
-    void ShowMessage(const std::string& text) override { last = text; }
-    std::string last;
-};
-
-class NoShutDown : public ShutDownService {
-public:
-    bool RequestShutDown() override { return false; }
-};
-
 double Seconds(std::chrono::steady_clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
@@ -108,9 +88,9 @@ int main() {
     const double readSeconds = Seconds(Clock::now() - start) / kRepeats;
 
     NoOpFactory engines;
-    NoOpProgress progress;
-    SilentMessages messages;
-    NoShutDown shutDown;
+    bench::QuietProgress progress;
+    bench::QuietMessages messages;
+    bench::NoShutDown shutDown;
     const RunServices services{engines, messages, shutDown};
     RunSettings settings;
     settings.entries = {path};

@@ -8,6 +8,7 @@
 //
 // Usage: pspp_bench [files (200)] [rounds (10)] [charts: 0 or 1 (0)]
 #include "pspp_engine.h"
+#include "quiet_services.h"
 #include "run_command.h"
 
 #include <QCoreApplication>
@@ -28,6 +29,7 @@
 namespace {
 
 using namespace kalvero;
+using namespace kalvero::bench;
 using Clock = std::chrono::steady_clock;
 
 // Wall-clock and processor time (this process and its children) of a part.
@@ -58,26 +60,6 @@ template <class Part> Cost Measure(Part&& part) {
     part();
     return {std::chrono::duration<double>(Clock::now() - start).count(), ProcessorSeconds() - cpu};
 }
-
-class QuietProgress : public RunProgress {
-public:
-    void SetProgressRange(float, float) override {}
-    void SetProgressValue(float) override {}
-    void ShowProgress() override {}
-    void HideProgressBar() override {}
-    void MinimiseMainWindow() override {}
-    void CloseProgress() override {}
-};
-
-class QuietMessages : public MessageService {
-public:
-    void ShowMessage(const std::string&) override {}
-};
-
-class NoShutDown : public ShutDownService {
-public:
-    bool RequestShutDown() override { return false; }
-};
 
 // A small survey-like syntax file, different for each index.
 std::string SyntaxText(int index, bool charts) {
