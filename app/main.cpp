@@ -2,13 +2,13 @@
 // is loaded and shown, and the event loop runs until the last window is
 // closed (an open help window, about box or left-over progress window keeps
 // the program alive after the main window's Cancel).
-#include "logind_shutdown.h"
-#include "main/main_window.h"
-#include "message_box.h"
-#include "no_registry.h"
-#include "program_launcher.h"
-#include "pspp_engine.h"
-#include "window_services.h"
+#include "platform/logind_shutdown.h"
+#include "platform/no_registry.h"
+#include "platform/program_launcher.h"
+#include "platform/pspp_engine.h"
+#include "windows/common/message_box.h"
+#include "windows/common/window_services.h"
+#include "windows/main/main_window.h"
 
 #include <QApplication>
 

@@ -1,4 +1,4 @@
-#include "counter16.h"
+#include "batch/counter16.h"
 
 #include <limits>
 

@@ -1,5 +1,5 @@
-#include "run_command.h"
-#include "statistics_engine.h"
+#include "batch/run_command.h"
+#include "batch/statistics_engine.h"
 
 namespace kalvero {
 

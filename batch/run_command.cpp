@@ -1,4 +1,4 @@
-#include "run_command.h"
+#include "batch/run_command.h"
 
 #include <exception>
 

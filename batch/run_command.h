@@ -12,38 +12,19 @@
 // completion message.
 #pragma once
 
-#include "run_services.h"
-#include "run_settings.h"
+#include "batch/finish_run.h"
+#include "batch/run_services.h"
+#include "batch/run_settings.h"
+#include "batch/run_steps.h"
+#include "batch/run_syntax_files.h"
+#include "batch/run_syntax_lists.h"
 
-#include <cstdint>
 #include <string>
 
 namespace kalvero {
 
-class EngineApplication;
+extern const char* const kEmptyListMessage; // "No Syntax or List of Syntaxes "
 
-extern const char* const kEmptyListMessage;  // "No Syntax or List of Syntaxes "
-extern const char* const kCompletionMessage; // "The Syntaxes have been executed "
-
-// Where a run stands, kept up to date as it proceeds so that the message of a
-// failed run can say where it stopped.
-struct RunPosition {
-    enum class Stage { SettingUp, Entry, ListLine, Closing };
-    Stage stage = Stage::SettingUp;
-    int entryNumber = 0;    // 1-based number of the current entry
-    std::string entry;      // the current entry as stored
-    long lineNumber = 0;    // 1-based line of the current list file
-    std::string syntaxFile; // the syntax file being executed, if any
-    int executed = 0;       // syntax files executed and written so far
-};
-
-void RunSyntaxFiles(const RunSettings& settings, RunProgress& progress, const RunServices& services,
-                    RunPosition& position);
-void RunSyntaxLists(const RunSettings& settings, RunProgress& progress, const RunServices& services,
-                    RunPosition& position);
-void FinishRun(EngineApplication& engine, const RunSettings& settings, RunProgress& progress,
-               const RunServices& services, RunPosition& position);
-void ShutDownComputer(ShutDownService& shutDown);
 void StartRun(const RunSettings& settings, RunProgress& progress, const RunServices& services);
 
 // The text StartRun shows when a run stopped by failure.

@@ -1,14 +1,27 @@
-// Steps that both runs share: creating and setting up the engine, and the
-// conversation with the engine for one syntax file.
+// Steps that both runs share: where a run stands, creating and setting up the
+// engine, and the conversation with the engine for one syntax file.
 #pragma once
 
-#include "run_command.h"
-#include "statistics_engine.h"
+#include "batch/run_services.h"
+#include "batch/run_settings.h"
+#include "batch/statistics_engine.h"
 
 #include <memory>
 #include <string>
 
 namespace kalvero {
+
+// Where a run stands, kept up to date as it proceeds so that the message of a
+// failed run can say where it stopped.
+struct RunPosition {
+    enum class Stage { SettingUp, Entry, ListLine, Closing };
+    Stage stage = Stage::SettingUp;
+    int entryNumber = 0;    // 1-based number of the current entry
+    std::string entry;      // the current entry as stored
+    long lineNumber = 0;    // 1-based line of the current list file
+    std::string syntaxFile; // the syntax file being executed, if any
+    int executed = 0;       // syntax files executed and written so far
+};
 
 struct EngineSession {
     std::unique_ptr<EngineApplication> application;

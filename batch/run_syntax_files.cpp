@@ -1,47 +1,10 @@
-#include "counter16.h"
-#include "run_command.h"
-#include "run_steps.h"
+#include "batch/counter16.h"
+#include "batch/run_command.h"
+#include "batch/run_steps.h"
 
 #include <stdexcept>
 
 namespace kalvero {
-
-EngineSession OpenEngine(const RunSettings& settings, const RunServices& services) {
-    EngineSession session;
-    session.application = services.engines.CreateObject(kEngineProgId);
-    if (!session.application)
-        throw EngineError("The statistics package could not be started");
-    session.extension = " ";
-    session.settings = session.application->GetSettings();
-    if (!session.settings)
-        throw EngineError("The statistics package gave no settings object");
-    const FormatTraits& traits = TraitsOf(settings.outputFormat);
-    session.settings->SetOutputKind(traits.outputKind);
-    session.extension = traits.extension;
-    return session;
-}
-
-void ExecuteSyntaxFile(EngineApplication& engine, OutputFormat format, const std::string& name,
-                       const std::string& outputPath, RunPosition& position) {
-    position.syntaxFile = name;
-    if (outputPath == name)
-        throw std::runtime_error("The output " + outputPath +
-                                 " would replace the syntax file itself");
-    engine.RunSyntaxFile(name, true);
-
-    const FormatTraits& traits = TraitsOf(format);
-    const std::shared_ptr<EngineDocument> document = traits.document == DocumentKind::Draft
-                                                         ? engine.CurrentDraftDocument()
-                                                         : engine.CurrentViewerDocument();
-    if (!document)
-        throw EngineError("The statistics package gave no output document for " + name);
-    if (traits.write == WriteMethod::ExportText)
-        document->ExportText(1, outputPath, 1, 0);
-    else
-        document->SaveDocument(outputPath);
-    document->CloseDocument();
-    ++position.executed;
-}
 
 void RunSyntaxFiles(const RunSettings& settings, RunProgress& progress, const RunServices& services,
                     RunPosition& position) {

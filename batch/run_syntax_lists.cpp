@@ -1,7 +1,7 @@
-#include "counter16.h"
-#include "run_command.h"
-#include "run_steps.h"
-#include "syntax_list.h"
+#include "batch/counter16.h"
+#include "batch/run_command.h"
+#include "batch/run_steps.h"
+#include "batch/syntax_list.h"
 
 namespace kalvero {
 

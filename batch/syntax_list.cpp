@@ -1,6 +1,6 @@
-#include "syntax_list.h"
+#include "batch/syntax_list.h"
 
-#include "counter16.h"
+#include "batch/counter16.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,10 +1,10 @@
 // Measures the list reader and the list run: a syntax list file of 32,767
 // lines is read in both passes, then run against an engine that does nothing.
 // Prints the time per line; a measurement, not a test.
-#include "quiet_services.h"
-#include "run_command.h"
-#include "statistics_engine.h"
-#include "syntax_list.h"
+#include "batch/run_command.h"
+#include "batch/statistics_engine.h"
+#include "batch/syntax_list.h"
+#include "bench/quiet_services.h"
 
 #include <chrono>
 #include <cstdio>

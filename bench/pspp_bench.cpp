@@ -7,9 +7,9 @@
 // total times is printed per format. A measurement, not a test.
 //
 // Usage: pspp_bench [files (200)] [rounds (10)] [charts: 0 or 1 (0)]
-#include "pspp_engine.h"
-#include "quiet_services.h"
-#include "run_command.h"
+#include "batch/run_command.h"
+#include "bench/quiet_services.h"
+#include "platform/pspp_engine.h"
 
 #include <QCoreApplication>
 #include <QDir>

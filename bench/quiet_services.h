@@ -2,8 +2,8 @@
 // that do nothing, messages that are only kept, and no shut-down.
 #pragma once
 
-#include "run_services.h"
-#include "run_settings.h"
+#include "batch/run_services.h"
+#include "batch/run_settings.h"
 
 #include <string>
 

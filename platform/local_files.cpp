@@ -1,6 +1,6 @@
-#include "local_files.h"
+#include "platform/local_files.h"
 
-#include "statistics_engine.h"
+#include "batch/statistics_engine.h"
 
 #include <QRandomGenerator>
 

@@ -1,4 +1,4 @@
-#include "logind_shutdown.h"
+#include "platform/logind_shutdown.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -2,7 +2,7 @@
 // systemd-logind over the system D-Bus.
 #pragma once
 
-#include "run_services.h"
+#include "batch/run_services.h"
 
 namespace kalvero {
 

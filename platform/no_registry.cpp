@@ -1,4 +1,4 @@
-#include "no_registry.h"
+#include "platform/no_registry.h"
 
 namespace kalvero {
 

@@ -2,7 +2,7 @@
 // lookup through it fails.
 #pragma once
 
-#include "system_services.h"
+#include "batch/system_services.h"
 
 namespace kalvero {
 

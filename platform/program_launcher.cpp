@@ -1,4 +1,4 @@
-#include "program_launcher.h"
+#include "platform/program_launcher.h"
 
 #include <QFile>
 #include <QFileInfo>

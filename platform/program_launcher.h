@@ -2,7 +2,7 @@
 // with no arguments and never through a shell.
 #pragma once
 
-#include "system_services.h"
+#include "batch/system_services.h"
 
 namespace kalvero {
 

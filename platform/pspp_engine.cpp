@@ -1,9 +1,9 @@
-#include "pspp_engine.h"
+#include "platform/pspp_engine.h"
 
-#include "child_process.h"
-#include "local_files.h"
-#include "rtf_writer.h"
-#include "run_settings.h"
+#include "batch/run_settings.h"
+#include "platform/child_process.h"
+#include "platform/local_files.h"
+#include "platform/rtf_writer.h"
 
 #include <QDir>
 #include <QFile>

@@ -21,7 +21,7 @@
 // is a failure, since the syntax file cannot be run again.
 #pragma once
 
-#include "statistics_engine.h"
+#include "batch/statistics_engine.h"
 
 #include <memory>
 #include <string>

@@ -1,4 +1,4 @@
-#include "rtf_writer.h"
+#include "platform/rtf_writer.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "run_settings.h"
+#include "batch/run_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "fakes.h"
-#include "syntax_list.h"
-#include "temp_dir.h"
+#include "batch/syntax_list.h"
+#include "tests/support/fakes.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
 

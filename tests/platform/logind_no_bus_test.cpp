@@ -1,6 +1,6 @@
 // Without a system bus the shut-down request returns false quietly. The
 // address points at a socket that does not exist, so no real bus is reached.
-#include "logind_shutdown.h"
+#include "platform/logind_shutdown.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>

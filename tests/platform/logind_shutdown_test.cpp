@@ -1,8 +1,8 @@
 // The shut-down request against a logind mock on a private system bus: one
 // plain PowerOff without interactive authorisation, and a quiet false when
 // logind cannot be reached.
-#include "logind_shutdown.h"
-#include "private_system_bus.h"
+#include "platform/logind_shutdown.h"
+#include "tests/platform/private_system_bus.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "private_system_bus.h"
+#include "tests/platform/private_system_bus.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

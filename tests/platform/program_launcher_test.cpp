@@ -1,5 +1,5 @@
-#include "no_registry.h"
-#include "program_launcher.h"
+#include "platform/no_registry.h"
+#include "platform/program_launcher.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,10 @@
 // A whole run of three syntax files through RunSyntaxFiles with the real
 // engine, in each output format: every output beside its syntax file, the
 // run closed with its message, nothing left behind.
-#include "engine_test_support.h"
-#include "pspp_engine.h"
-#include "run_command.h"
+#include "batch/run_command.h"
+#include "platform/pspp_engine.h"
+#include "tests/support/fakes.h"
+#include "tests/support/pspp_test_support.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -16,33 +17,6 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using testing::ReadFile;
 using ::testing::StartsWith;
-
-class RecordingProgress : public RunProgress {
-public:
-    void SetProgressRange(float, float) override {}
-    void SetProgressValue(float value) override { lastValue = value; }
-    void ShowProgress() override {}
-    void HideProgressBar() override {}
-    void MinimiseMainWindow() override {}
-    void CloseProgress() override { closed = true; }
-    float lastValue = 0;
-    bool closed = false;
-};
-
-class RecordingMessages : public MessageService {
-public:
-    void ShowMessage(const std::string& text) override { shown.push_back(text); }
-    std::vector<std::string> shown;
-};
-
-class CountingShutDown : public ShutDownService {
-public:
-    bool RequestShutDown() override {
-        ++requests;
-        return false;
-    }
-    int requests = 0;
-};
 
 class PsppBatchRunTest : public ::testing::TestWithParam<OutputFormat> {
 protected:
@@ -61,14 +35,14 @@ TEST_P(PsppBatchRunTest, ThreeSyntaxFilesEachGetTheirOutput) {
                                    ".\nBEGIN DATA\n1\n2\nEND DATA.\nDESCRIPTIVES v" + n + ".\n"));
     }
     PsppEngineFactory engines;
-    RecordingMessages messages;
-    CountingShutDown shutDown;
-    RecordingProgress progress;
+    testing::FakeMessages messages;
+    testing::FakeShutDown shutDown;
+    testing::RecordingProgress progress;
     const RunServices services{engines, messages, shutDown};
 
     StartRun(settings, progress, services);
 
-    EXPECT_THAT(messages.shown, ElementsAre(kCompletionMessage));
+    EXPECT_THAT(messages.texts, ElementsAre(kCompletionMessage));
     EXPECT_TRUE(progress.closed);
     EXPECT_EQ(progress.lastValue, 3.0f);
     EXPECT_EQ(shutDown.requests, 0);

@@ -1,7 +1,7 @@
 // Without a QCoreApplication there is no event loop to wait in: the engine
 // must still run a syntax file to its end by waiting for pspp directly.
-#include "engine_test_support.h"
-#include "pspp_engine.h"
+#include "platform/pspp_engine.h"
+#include "tests/support/pspp_test_support.h"
 
 #include <QCoreApplication>
 

@@ -1,8 +1,8 @@
 // The PSPP engine against the real pspp: documents in each format, syntax
 // files that are not what they claim to be, awkward names, outputs that
 // cannot be written, a pspp that dies, and a whole run through the batch.
-#include "engine_test_support.h"
-#include "pspp_engine.h"
+#include "platform/pspp_engine.h"
+#include "tests/support/pspp_test_support.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

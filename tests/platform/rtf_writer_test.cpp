@@ -1,6 +1,6 @@
 // The RTF of text output: special characters, line ends and every non-ASCII
 // character escaped so that the document stays plain ASCII.
-#include "rtf_writer.h"
+#include "platform/rtf_writer.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,9 +1,8 @@
-#include "about/about_box.h"
+#include "windows/about/about_box.h"
 
-#include "about_fakes.h"
-#include "no_registry.h"
-#include "secondary_windows.h"
-#include "twips.h"
+#include "platform/no_registry.h"
+#include "tests/support/system_fakes.h"
+#include "windows/common/twips.h"
 
 #include <QApplication>
 #include <QLabel>

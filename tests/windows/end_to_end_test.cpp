@@ -1,12 +1,12 @@
 // End to end with the real PSPP engine: syntax files picked through the
 // dialog, run in each output format, and a list run of an LF list file.
-#include "window_fakes.h"
+#include "tests/support/window_test.h"
 
-#include "main/main_window.h"
-#include "progress/progress_window.h"
-#include "pspp_engine.h"
-#include "run_command.h"
-#include "syntax_select/syntax_select_window.h"
+#include "batch/run_command.h"
+#include "platform/pspp_engine.h"
+#include "windows/main/main_window.h"
+#include "windows/progress/progress_window.h"
+#include "windows/syntax_select/syntax_select_window.h"
 
 #include <QDir>
 #include <QFile>

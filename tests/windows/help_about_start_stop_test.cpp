@@ -1,10 +1,8 @@
 // The help window and the about box outlive the main window's Cancel, and
 // the program ends only when the last of them is closed.
-#include "about/about_box.h"
-#include "help/help_window.h"
-#include "main/main_window.h"
-
-#include "secondary_windows.h"
+#include "windows/about/about_box.h"
+#include "windows/help/help_window.h"
+#include "windows/main/main_window.h"
 
 #include <QApplication>
 #include <QPushButton>

@@ -1,9 +1,8 @@
-#include "help/help_text.h"
-#include "help/help_window.h"
-#include "main/main_window.h"
+#include "windows/help/help_text.h"
+#include "windows/help/help_window.h"
+#include "windows/main/main_window.h"
 
-#include "secondary_windows.h"
-#include "twips.h"
+#include "windows/common/twips.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>

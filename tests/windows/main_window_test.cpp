@@ -1,13 +1,13 @@
 // The main window: placement, its state after start, Remove, Add, Run with
 // an empty list and Cancel.
-#include "window_fakes.h"
+#include "tests/support/window_test.h"
 
-#include "main/main_window.h"
-#include "main/placement.h"
-#include "progress/progress_window.h"
-#include "run_command.h"
-#include "syntax_select/syntax_select_window.h"
-#include "twips.h"
+#include "batch/run_command.h"
+#include "windows/common/placement.h"
+#include "windows/common/twips.h"
+#include "windows/main/main_window.h"
+#include "windows/progress/progress_window.h"
+#include "windows/syntax_select/syntax_select_window.h"
 
 #include <QAction>
 #include <QApplication>

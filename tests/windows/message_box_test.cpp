@@ -1,7 +1,7 @@
 // The real message box: caption, no icon, OK only, modal to the application.
 // A timer inspects the box and presses OK, so the test never waits on a user.
-#include "message_box.h"
-#include "window_services.h"
+#include "windows/common/message_box.h"
+#include "windows/common/window_services.h"
 
 #include <QApplication>
 #include <QMessageBox>

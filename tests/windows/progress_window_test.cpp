@@ -1,12 +1,12 @@
 // The progress window through whole runs with a fake engine, and the bar's
 // single-precision range and value.
-#include "window_fakes.h"
+#include "tests/support/window_test.h"
 
-#include "main/main_window.h"
-#include "main/placement.h"
-#include "progress/progress_window.h"
-#include "run_command.h"
-#include "twips.h"
+#include "batch/run_command.h"
+#include "windows/common/placement.h"
+#include "windows/common/twips.h"
+#include "windows/main/main_window.h"
+#include "windows/progress/progress_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -74,7 +74,7 @@ protected:
         ASSERT_TRUE(folder.isValid());
         main = &MAIN.Load();
         main->show();
-        engines.onRun = [this](const std::string&) { during.push_back(Observe()); };
+        engines.script.onRun = [this](int, const std::string&) { during.push_back(Observe()); };
     }
     void Add(const QString& entry) { main->AppendEntry(entry); }
     QString WriteList(const QByteArray& content) {
@@ -94,7 +94,7 @@ TEST_F(ProgressWindowTest, SyntaxFilesRunShowsEntriesDoneOnTheBarAndClosesAtTheE
     for (const char* name : {"/d/1.sps", "/d/2.sps", "/d/3.sps", "/d/4.sps"})
         Add(QString::fromLatin1(name));
     float valueAtQuit = -1;
-    engines.onQuit = [&] { valueAtQuit = WAIT.Loaded()->ProgressBar1->Value(); };
+    engines.script.onQuit = [&] { valueAtQuit = WAIT.Loaded()->ProgressBar1->Value(); };
     main->Command4Click();
 
     // 1 of 4 while the first and the second entry run, then 2 and 3 of 4.
@@ -122,7 +122,7 @@ TEST_F(ProgressWindowTest, ListRunShowsTheLabelAloneAndTheWindowIsPlacedButNotRe
     main->Option2->setChecked(true);
     QPoint firstPosition;
     ProgressWindow* loaded = nullptr;
-    engines.onRun = [&](const std::string&) {
+    engines.script.onRun = [&](int, const std::string&) {
         during.push_back(Observe());
         loaded = WAIT.Loaded();
         firstPosition = loaded->frameGeometry().topLeft();
@@ -141,7 +141,7 @@ TEST_F(ProgressWindowTest, FailedListRunLeavesTheWindowForTheNextRunUntilItsClos
     // A list run that fails: the window stays with the label alone.
     Add(WriteList("/d/a.sps\n/d/bad.sps\n"));
     main->Option2->setChecked(true);
-    engines.failOn = "/d/bad.sps";
+    engines.script.failRunOn = "/d/bad.sps";
     main->Command4Click();
     ProgressWindow* left = WAIT.Loaded();
     ASSERT_NE(left, nullptr);
@@ -161,7 +161,7 @@ TEST_F(ProgressWindowTest, FailedListRunLeavesTheWindowForTheNextRunUntilItsClos
     Add("/d/bad.sps");
     main->Option1->setChecked(true);
     during.clear();
-    engines.onRun = [&](const std::string&) {
+    engines.script.onRun = [&](int, const std::string&) {
         during.push_back(Observe());
         EXPECT_EQ(WAIT.Loaded(), left);
         EXPECT_EQ(left->property("marker").toInt(), 1);
@@ -179,9 +179,9 @@ TEST_F(ProgressWindowTest, FailedListRunLeavesTheWindowForTheNextRunUntilItsClos
     EXPECT_FALSE(WAIT.IsLoaded());
     FlushDeletes();
     EXPECT_TRUE(old.isNull());
-    engines.failOn.clear();
+    engines.script.failRunOn.clear();
     during.clear();
-    engines.onRun = [&](const std::string&) {
+    engines.script.onRun = [&](int, const std::string&) {
         during.push_back(Observe());
         ProgressWindow* fresh = WAIT.Loaded();
         EXPECT_FALSE(fresh->property("marker").isValid());
@@ -194,13 +194,8 @@ TEST_F(ProgressWindowTest, FailedListRunLeavesTheWindowForTheNextRunUntilItsClos
 }
 
 TEST_F(ProgressWindowTest, EngineThatCannotStartLeavesTheShownWindowAndMinimisedMain) {
-    class NoEngine : public EngineFactory {
-    public:
-        std::unique_ptr<EngineApplication> CreateObject(const std::string&) override {
-            throw EngineError("Cannot start pspp: not found");
-        }
-    } none;
-    Services().engines = &none;
+    engines.script.failCreate = true;
+    engines.script.createFailure = "Cannot start pspp: not found";
     Add("/d/1.sps");
     main->Command4Click();
     ASSERT_TRUE(WAIT.IsLoaded());

@@ -1,11 +1,11 @@
 // Input during a run: it is dropped, not replayed afterwards, except for the
 // active modal widget (the run's message boxes).
-#include "window_fakes.h"
+#include "tests/support/window_test.h"
 
-#include "main/main_window.h"
-#include "main/run_input_guard.h"
-#include "progress/progress_window.h"
-#include "run_command.h"
+#include "batch/run_command.h"
+#include "windows/main/main_window.h"
+#include "windows/main/run_input_guard.h"
+#include "windows/progress/progress_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -54,7 +54,7 @@ TEST_F(RunInputTest, PostedClicksWorkOutsideARun) {
 }
 
 TEST_F(RunInputTest, ClicksAndCloseRequestsDuringARunAreDroppedNotReplayed) {
-    engines.onRun = [this](const std::string&) {
+    engines.script.onRun = [this](int, const std::string&) {
         EXPECT_TRUE(RunInputGuard::Active());
         PostClick(main->Command4);
         PostClick(main->Command2);
@@ -87,7 +87,7 @@ TEST_F(RunInputTest, TheActiveModalWidgetTakesInputDuringARun) {
     int modalClicks = 0;
     int mainClicks = 0;
     QObject::connect(main->Command2, &QPushButton::clicked, main, [&] { ++mainClicks; });
-    engines.onRun = [&](const std::string&) {
+    engines.script.onRun = [&](int, const std::string&) {
         QDialog box;
         box.setWindowModality(Qt::ApplicationModal);
         auto* ok = new QPushButton("OK", &box);

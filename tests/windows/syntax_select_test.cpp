@@ -1,11 +1,11 @@
 // The syntax selection dialog: where it starts and stands, what its lists
 // show, and the entries that clicks on files append to the main window.
-#include "window_fakes.h"
+#include "tests/support/window_test.h"
 
-#include "main/main_window.h"
-#include "main/placement.h"
-#include "syntax_select/syntax_select_window.h"
-#include "twips.h"
+#include "windows/common/placement.h"
+#include "windows/common/twips.h"
+#include "windows/main/main_window.h"
+#include "windows/syntax_select/syntax_select_window.h"
 
 #include <QDir>
 #include <QFile>

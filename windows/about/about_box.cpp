@@ -1,9 +1,8 @@
-#include "about_box.h"
+#include "windows/about/about_box.h"
 
-#include "program_icon.h"
-#include "secondary_windows.h"
-#include "twips.h"
-#include "window_services.h"
+#include "windows/common/program_icon.h"
+#include "windows/common/twips.h"
+#include "windows/common/window_services.h"
 
 #include <QCloseEvent>
 #include <QLabel>

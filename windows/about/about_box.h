@@ -4,7 +4,7 @@
 // program launcher and the message box are Services().
 #pragma once
 
-#include "form_instance.h"
+#include "windows/common/form_instance.h"
 
 #include <QDialog>
 
@@ -35,12 +35,12 @@ public:
     bool GetKeyValue(const std::int32_t& KeyRoot, const std::string& KeyName,
                      const std::string& SubKeyRef, std::string& KeyVal);
 
-    QLabel* const lblTitle;
-    QLabel* const lblVersion;
-    QLabel* const lblDescription;
-    QLabel* const lblDisclaimer;
-    QPushButton* const cmdOK;
-    QPushButton* const cmdSysInfo;
+    QLabel* const lblTitle;        // the program's name
+    QLabel* const lblVersion;      // Version x.y.z
+    QLabel* const lblDescription;  // what the program does
+    QLabel* const lblDisclaimer;   // where it was tested
+    QPushButton* const cmdOK;      // OK
+    QPushButton* const cmdSysInfo; // Systeminfo...
     // The etched separator: Line1[1] the grey line above, Line1[0] the white
     // one below.
     std::array<QWidget*, 2> Line1;
@@ -59,5 +59,9 @@ private:
 };
 
 extern FormInstance<AboutBox> frmAbout;
+
+// The About menu item: loads frmAbout if needed, shows it modeless without
+// an owner and brings it to the front.
+void OpenAboutBox();
 
 } // namespace kalvero

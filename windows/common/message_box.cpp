@@ -1,6 +1,6 @@
-#include "message_box.h"
+#include "windows/common/message_box.h"
 
-#include "window_services.h"
+#include "windows/common/window_services.h"
 
 #include <QMessageBox>
 #include <QString>

@@ -3,7 +3,7 @@
 // has pressed OK.
 #pragma once
 
-#include "run_services.h"
+#include "batch/run_services.h"
 
 namespace kalvero {
 

@@ -1,4 +1,4 @@
-#include "program_icon.h"
+#include "windows/common/program_icon.h"
 
 namespace kalvero {
 

@@ -1,4 +1,4 @@
-#include "twips.h"
+#include "windows/common/twips.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -35,9 +35,13 @@ int TwipsToPixelsY(double twips, const QScreen* screen) {
     return static_cast<int>(std::lround(twips / TwipsPerPixelY(screen)));
 }
 
-double PixelsToTwipsX(int pixels, const QScreen* screen) { return pixels * TwipsPerPixelX(screen); }
+double PixelsToTwipsX(int pixels, const QScreen* screen) {
+    return pixels * TwipsPerPixelX(screen);
+}
 
-double PixelsToTwipsY(int pixels, const QScreen* screen) { return pixels * TwipsPerPixelY(screen); }
+double PixelsToTwipsY(int pixels, const QScreen* screen) {
+    return pixels * TwipsPerPixelY(screen);
+}
 
 QRect TwipsRect(double left, double top, double width, double height, const QScreen* screen) {
     return QRect(TwipsToPixelsX(left, screen), TwipsToPixelsY(top, screen),

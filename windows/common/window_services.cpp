@@ -1,4 +1,4 @@
-#include "window_services.h"
+#include "windows/common/window_services.h"
 
 namespace kalvero {
 

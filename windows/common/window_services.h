@@ -4,9 +4,9 @@
 // the machine down.
 #pragma once
 
-#include "run_services.h"
-#include "statistics_engine.h"
-#include "system_services.h"
+#include "batch/run_services.h"
+#include "batch/statistics_engine.h"
+#include "batch/system_services.h"
 
 namespace kalvero {
 

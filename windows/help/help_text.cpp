@@ -1,4 +1,4 @@
-#include "help_text.h"
+#include "windows/help/help_text.h"
 
 #include <QStringList>
 

@@ -1,10 +1,9 @@
-#include "help_window.h"
+#include "windows/help/help_window.h"
 
-#include "help_text.h"
-#include "main/main_window.h"
-#include "main/placement.h"
-#include "secondary_windows.h"
-#include "twips.h"
+#include "windows/common/placement.h"
+#include "windows/common/twips.h"
+#include "windows/help/help_text.h"
+#include "windows/main/main_window.h"
 
 #include <QCloseEvent>
 #include <QPlainTextEdit>

@@ -3,7 +3,7 @@
 // the main window's Help menu item through OpenHelpWindow().
 #pragma once
 
-#include "form_instance.h"
+#include "windows/common/form_instance.h"
 
 #include <QWidget>
 
@@ -30,7 +30,7 @@ public:
     // that is loaded and sets the help text.
     HelpWindow();
 
-    QPlainTextEdit* const Text1;
+    QPlainTextEdit* const Text1; // the help text
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -42,5 +42,9 @@ private:
 };
 
 extern FormInstance<HelpWindow> HILFE;
+
+// The Help menu item: loads HILFE if needed, shows it modeless without an
+// owner and brings it to the front.
+void OpenHelpWindow();
 
 } // namespace kalvero

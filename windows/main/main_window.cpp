@@ -1,15 +1,16 @@
-#include "main_window.h"
+#include "windows/main/main_window.h"
 
-#include "main/placement.h"
-#include "main/run_input_guard.h"
-#include "main/window_run_progress.h"
-#include "main/wrapping_controls.h"
-#include "program_icon.h"
-#include "run_command.h"
-#include "secondary_windows.h"
-#include "syntax_select/syntax_select_window.h"
-#include "twips.h"
-#include "window_services.h"
+#include "batch/run_command.h"
+#include "windows/about/about_box.h"
+#include "windows/common/placement.h"
+#include "windows/common/program_icon.h"
+#include "windows/common/twips.h"
+#include "windows/common/window_services.h"
+#include "windows/common/wrapping_controls.h"
+#include "windows/help/help_window.h"
+#include "windows/main/run_input_guard.h"
+#include "windows/main/window_run_progress.h"
+#include "windows/syntax_select/syntax_select_window.h"
 
 #include <QAction>
 #include <QCloseEvent>

@@ -8,8 +8,8 @@
 // operations) while a RunInputGuard keeps user input away from the windows.
 #pragma once
 
-#include "form_instance.h"
-#include "run_settings.h"
+#include "batch/run_settings.h"
+#include "windows/common/form_instance.h"
 
 #include <QMainWindow>
 
@@ -29,21 +29,21 @@ class MainWindow : public QMainWindow {
 public:
     MainWindow();
 
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QListWidget* List1 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QRadioButton* Option1 = nullptr;
-    QRadioButton* Option2 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QRadioButton* Option3 = nullptr;
-    QRadioButton* Option4 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command4 = nullptr;
-    QRadioButton* Option5 = nullptr;
-    QCheckBox* Check1 = nullptr;
-    QAction* Help = nullptr;
-    QAction* Info = nullptr;
+    QPushButton* Command1 = nullptr; // Add Syntax or list of syntaxes
+    QPushButton* Command2 = nullptr; // Remove selected item from the list
+    QListWidget* List1 = nullptr;    // the entries to run
+    QGroupBox* Frame1 = nullptr;     // Input
+    QRadioButton* Option1 = nullptr; // Syntax
+    QRadioButton* Option2 = nullptr; // Lists of syntaxes
+    QGroupBox* Frame2 = nullptr;     // Output
+    QRadioButton* Option3 = nullptr; // Viewer (.spo)
+    QRadioButton* Option4 = nullptr; // Draft (.rtf)
+    QPushButton* Command3 = nullptr; // Cancel
+    QPushButton* Command4 = nullptr; // Run
+    QRadioButton* Option5 = nullptr; // Text (.txt)
+    QCheckBox* Check1 = nullptr;     // shut down after the run
+    QAction* Help = nullptr;         // menu: Help
+    QAction* Info = nullptr;         // menu: About
 
     void Command1Click();
     void Command2Click();

@@ -1,7 +1,7 @@
-#include "window_run_progress.h"
+#include "windows/main/window_run_progress.h"
 
-#include "main/main_window.h"
-#include "progress/progress_window.h"
+#include "windows/main/main_window.h"
+#include "windows/progress/progress_window.h"
 
 namespace kalvero {
 

@@ -3,7 +3,7 @@
 // loads first when it is not loaded.
 #pragma once
 
-#include "run_settings.h"
+#include "batch/run_settings.h"
 
 #include <QPointer>
 

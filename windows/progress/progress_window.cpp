@@ -1,7 +1,7 @@
-#include "progress_window.h"
+#include "windows/progress/progress_window.h"
 
-#include "main/placement.h"
-#include "twips.h"
+#include "windows/common/placement.h"
+#include "windows/common/twips.h"
 
 #include <QCloseEvent>
 #include <QFont>

@@ -3,8 +3,8 @@
 // main window. Loading it places it on the screen without showing it.
 #pragma once
 
-#include "form_instance.h"
-#include "progress/progress_bar.h"
+#include "windows/common/form_instance.h"
+#include "windows/progress/progress_bar.h"
 
 #include <QLabel>
 #include <QWidget>
@@ -16,8 +16,8 @@ class ProgressWindow : public QWidget {
 public:
     ProgressWindow();
 
-    QLabel* Label1 = nullptr;
-    SingleProgressBar* ProgressBar1 = nullptr;
+    QLabel* Label1 = nullptr;                  // "SPSS KALVERO is working"
+    SingleProgressBar* ProgressBar1 = nullptr; // entries done
 
     void SetProgressRange(float minimum, float maximum);
     void SetProgressValue(float value);

@@ -1,4 +1,4 @@
-#include "file_system_lists.h"
+#include "windows/syntax_select/file_system_lists.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
-#include "syntax_select_window.h"
+#include "windows/syntax_select/syntax_select_window.h"
 
-#include "main/main_window.h"
-#include "main/placement.h"
-#include "main/wrapping_controls.h"
-#include "twips.h"
+#include "windows/common/placement.h"
+#include "windows/common/twips.h"
+#include "windows/common/wrapping_controls.h"
+#include "windows/main/main_window.h"
 
 #include <QCloseEvent>
 #include <QDir>

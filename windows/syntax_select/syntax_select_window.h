@@ -4,8 +4,8 @@
 // at the program's working directory, which the dialog never changes.
 #pragma once
 
-#include "form_instance.h"
-#include "syntax_select/file_system_lists.h"
+#include "windows/common/form_instance.h"
+#include "windows/syntax_select/file_system_lists.h"
 
 #include <QWidget>
 
@@ -19,10 +19,10 @@ class SyntaxSelectWindow : public QWidget {
 public:
     SyntaxSelectWindow();
 
-    DriveList* Drive1 = nullptr;
-    DirectoryList* Dir1 = nullptr;
-    FileList* File1 = nullptr;
-    QPushButton* Command1 = nullptr;
+    DriveList* Drive1 = nullptr;     // the drives
+    DirectoryList* Dir1 = nullptr;   // the current folder, its parents and subfolders
+    FileList* File1 = nullptr;       // the files of the current folder
+    QPushButton* Command1 = nullptr; // EXIT
 
     void Drive1Change();
     void Dir1Change();

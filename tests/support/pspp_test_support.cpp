@@ -1,4 +1,4 @@
-#include "engine_test_support.h"
+#include "tests/support/pspp_test_support.h"
 
 #include <QDirIterator>
 #include <QFile>

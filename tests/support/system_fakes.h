@@ -3,9 +3,9 @@
 // recording message service in Services() for one test.
 #pragma once
 
-#include "fake_messages.h"
-#include "system_services.h"
-#include "window_services.h"
+#include "batch/system_services.h"
+#include "tests/support/fakes.h"
+#include "windows/common/window_services.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -15,6 +15,8 @@
 #include <vector>
 
 namespace kalvero::test {
+
+using FakeMessages = kalvero::testing::FakeMessages;
 
 struct FakeValue {
     std::uint32_t type = 1;

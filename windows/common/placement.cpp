@@ -1,6 +1,6 @@
-#include "placement.h"
+#include "windows/common/placement.h"
 
-#include "twips.h"
+#include "windows/common/twips.h"
 
 #include <QApplication>
 #include <QMargins>

@@ -1,4 +1,4 @@
-#include "wrapping_controls.h"
+#include "windows/common/wrapping_controls.h"
 
 #include <QStyleOptionButton>
 #include <QStylePainter>
