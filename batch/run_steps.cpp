@@ -1,5 +1,8 @@
 #include "batch/run_steps.h"
 
+#include "batch/message_text.h"
+#include "batch/run_stop.h"
+
 #include <stdexcept>
 
 namespace kalvero {
@@ -19,12 +22,15 @@ EngineSession OpenEngine(const RunSettings& settings, const RunServices& service
     return session;
 }
 
-void ExecuteSyntaxFile(EngineApplication& engine, OutputFormat format, const std::string& name,
+void ExecuteSyntaxFile(EngineSession& session, OutputFormat format, const std::string& name,
                        const std::string& outputPath, RunPosition& position) {
     position.syntaxFile = name;
+    ThrowIfStopRequested();
     if (outputPath == name)
-        throw std::runtime_error("The output " + outputPath +
+        throw std::runtime_error("The output " + ShortenName(outputPath) +
                                  " would replace the syntax file itself");
+    session.guard.Check(name, outputPath);
+    EngineApplication& engine = *session.application;
     engine.RunSyntaxFile(name, true);
 
     const FormatTraits& traits = TraitsOf(format);
@@ -37,6 +43,7 @@ void ExecuteSyntaxFile(EngineApplication& engine, OutputFormat format, const std
         document->ExportText(1, outputPath, 1, 0);
     else
         document->SaveDocument(outputPath);
+    session.guard.Written(name, outputPath);
     document->CloseDocument();
     ++position.executed;
 }

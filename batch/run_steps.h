@@ -2,6 +2,7 @@
 // engine, and the conversation with the engine for one syntax file.
 #pragma once
 
+#include "batch/output_guard.h"
 #include "batch/run_services.h"
 #include "batch/run_settings.h"
 #include "batch/statistics_engine.h"
@@ -27,6 +28,7 @@ struct EngineSession {
     std::unique_ptr<EngineApplication> application;
     std::shared_ptr<EngineSettings> settings;
     std::string extension = " ";
+    OutputGuard guard; // what the run's outputs must not replace
 };
 
 // Creates the engine by its ProgID, takes its settings and sets the output
@@ -35,8 +37,9 @@ EngineSession OpenEngine(const RunSettings& settings, const RunServices& service
 
 // Executes one syntax file and writes its output to outputPath in the run's
 // format. Refuses, before the engine runs it, an output path that would
-// replace the syntax file itself.
-void ExecuteSyntaxFile(EngineApplication& engine, OutputFormat format, const std::string& name,
+// replace the syntax file itself or anything else the session's guard knows;
+// stops first when a stop has been requested.
+void ExecuteSyntaxFile(EngineSession& engine, OutputFormat format, const std::string& name,
                        const std::string& outputPath, RunPosition& position);
 
 } // namespace kalvero

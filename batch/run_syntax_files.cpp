@@ -18,6 +18,8 @@ void RunSyntaxFiles(const RunSettings& settings, RunProgress& progress, const Ru
     progress.MinimiseMainWindow();
 
     EngineSession engine = OpenEngine(settings, services);
+    for (const std::string& entry : settings.entries)
+        engine.guard.AddInput(entry, "syntax file");
 
     for (std::int16_t index = 0; index < count; ++index) {
         const std::string& path = settings.entries[static_cast<std::size_t>(index)];
@@ -25,7 +27,7 @@ void RunSyntaxFiles(const RunSettings& settings, RunProgress& progress, const Ru
         position.entryNumber = index + 1;
         position.entry = path;
         const std::string outputPath = OutputPathFor(path, engine.extension);
-        ExecuteSyntaxFile(*engine.application, settings.outputFormat, path, outputPath, position);
+        ExecuteSyntaxFile(engine, settings.outputFormat, path, outputPath, position);
         done = index;
         Increment16(done, "entries in the list");
         progress.SetProgressValue(static_cast<float>(done));

@@ -30,7 +30,7 @@ void RunListFile(EngineSession& engine, const RunSettings& settings, const std::
         // The output is named after the trimmed line, so blanks in front of
         // a name never move the output away from its syntax file.
         const std::string outputPath = OutputPathFor(name, engine.extension);
-        ExecuteSyntaxFile(*engine.application, settings.outputFormat, name, outputPath, position);
+        ExecuteSyntaxFile(engine, settings.outputFormat, name, outputPath, position);
     }
 }
 
@@ -46,6 +46,13 @@ void RunSyntaxLists(const RunSettings& settings, RunProgress& progress, const Ru
     EngineSession engine = OpenEngine(settings, services);
 
     const std::int16_t count = Count16(settings.entries.size(), "entries in the list");
+    // Every list file and every syntax file they name is known before the
+    // first one runs, so that no output replaces one that is still to come.
+    for (const std::string& listPath : settings.entries) {
+        engine.guard.AddInput(listPath, "syntax list file");
+        for (const std::string& name : SyntaxNamesIn(listPath))
+            engine.guard.AddInput(name, "syntax file");
+    }
     for (std::int16_t index = 0; index < count; ++index) {
         const std::string& listPath = settings.entries[static_cast<std::size_t>(index)];
         position.stage = RunPosition::Stage::Entry;

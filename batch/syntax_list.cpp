@@ -2,9 +2,14 @@
 
 #include "batch/counter16.h"
 
+#include "batch/message_text.h"
+
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kalvero {
 
@@ -25,12 +30,29 @@ ListLineKind ClassifyLine(const std::string& trimmed) {
 }
 
 SyntaxListFile::SyntaxListFile(const std::string& path) : path_(path) {
-    // A name with a NUL byte cannot name a file; fopen would silently cut it.
+    const std::string prefix = "Cannot open the list file " + ShortenName(path) + ": ";
+    // A name with a NUL byte cannot name a file; open would silently cut it.
     if (path.find('\0') != std::string::npos)
-        throw std::runtime_error("Cannot open the list file " + path + ": Invalid file name");
-    file_ = std::fopen(path.c_str(), "rb");
-    if (!file_)
-        throw std::runtime_error("Cannot open the list file " + path + ": " + std::strerror(errno));
+        throw std::runtime_error(prefix + "Invalid file name");
+    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        throw std::runtime_error(prefix + std::strerror(errno));
+    struct stat info {};
+    const bool known = ::fstat(fd, &info) == 0;
+    const int error = errno;
+    if (!known || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        throw std::runtime_error(prefix + (!known                  ? std::strerror(error)
+                                           : S_ISDIR(info.st_mode) ? std::strerror(EISDIR)
+                                                                   : "it is not a regular file"));
+    }
+    file_ = ::fdopen(fd, "rb");
+    if (!file_) {
+        const int error = errno;
+        ::close(fd);
+        throw std::runtime_error(prefix + std::strerror(error));
+    }
     SkipByteOrderMark();
 }
 
@@ -42,7 +64,7 @@ SyntaxListFile::~SyntaxListFile() {
 int SyntaxListFile::Next() {
     const int c = std::getc(file_);
     if (c == EOF && std::ferror(file_))
-        throw std::runtime_error("Cannot read the list file " + path_ + ": " +
+        throw std::runtime_error("Cannot read the list file " + ShortenName(path_) + ": " +
                                  std::strerror(errno));
     return c;
 }
@@ -61,7 +83,7 @@ void SyntaxListFile::SkipByteOrderMark() {
     if (got == 3 && std::memcmp(head, bom, 3) == 0)
         return;
     if (std::ferror(file_) || std::fseek(file_, 0, SEEK_SET) != 0)
-        throw std::runtime_error("Cannot read the list file " + path_ + ": " +
+        throw std::runtime_error("Cannot read the list file " + ShortenName(path_) + ": " +
                                  std::strerror(errno));
 }
 
@@ -72,7 +94,7 @@ bool SyntaxListFile::AtEnd() {
 std::string SyntaxListFile::ReadLine() {
     int c = Next();
     if (c == EOF)
-        throw std::runtime_error("Cannot read the list file " + path_ +
+        throw std::runtime_error("Cannot read the list file " + ShortenName(path_) +
                                  ": it ended early (was it changed during the run?)");
     std::string line;
     while (c != EOF && c != '\r' && c != '\n') {
@@ -82,6 +104,21 @@ std::string SyntaxListFile::ReadLine() {
     if (c == '\r' && Peek() == '\n')
         Next();
     return line;
+}
+
+std::vector<std::string> SyntaxNamesIn(const std::string& path) {
+    std::vector<std::string> names;
+    try {
+        SyntaxListFile list(path);
+        for (int line = 0; line < 32767 && !list.AtEnd(); ++line) {
+            std::string name = TrimBlanks(list.ReadLine());
+            if (ClassifyLine(name) == ListLineKind::Syntax)
+                names.push_back(std::move(name));
+        }
+    } catch (const std::exception&) {
+        // The run itself reports what is wrong with this list when it gets there.
+    }
+    return names;
 }
 
 std::int16_t SyntaxListFile::CountLines() {

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kalvero {
 
@@ -19,11 +20,16 @@ enum class ListLineKind { Blank, Comment, Syntax };
 std::string TrimBlanks(const std::string& line);
 ListLineKind ClassifyLine(const std::string& trimmed);
 
+// The syntax file names in the list file at path, as far as it can be read;
+// a list that cannot be opened or read names none.
+std::vector<std::string> SyntaxNamesIn(const std::string& path);
+
 // One open list file, read sequentially. Closed when destroyed, on every path.
 class SyntaxListFile {
 public:
     // Opens path as stored; throws std::runtime_error naming the file and the
-    // system's reason when it cannot be opened.
+    // system's reason when it cannot be opened or is not a regular file (a
+    // FIFO or a device would never end).
     explicit SyntaxListFile(const std::string& path);
     ~SyntaxListFile();
     SyntaxListFile(const SyntaxListFile&) = delete;

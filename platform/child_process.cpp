@@ -1,17 +1,23 @@
 #include "platform/child_process.h"
 
+#include "batch/run_stop.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QProcess>
 #include <QTimer>
 
 #include <csignal>
+#include <cstring>
+#include <sys/prctl.h>
+#include <unistd.h>
 #include <vector>
 
 namespace kalvero {
 namespace {
 
 constexpr qsizetype kKeptOutput = 16 * 1024;
+constexpr int kStopPollMs = 50;
 
 void KeepTail(QByteArray& tail, const QByteArray& more) {
     tail += more;
@@ -19,7 +25,40 @@ void KeepTail(QByteArray& tail, const QByteArray& more) {
         tail.remove(0, tail.size() - kKeptOutput);
 }
 
+// Ends every process left in the group that the child led.
+void KillGroup(qint64 group) {
+    if (group > 0)
+        ::kill(-static_cast<pid_t>(group), SIGKILL);
+}
+
 } // namespace
+
+bool ChildResult::ExitedWith(std::initializer_list<int> accepted) const {
+    if (ending != Ending::Exited)
+        return false;
+    for (const int status : accepted)
+        if (exitCode == status)
+            return true;
+    return false;
+}
+
+std::string ChildResult::Describe() const {
+    switch (ending) {
+    case Ending::NotStarted:
+        return "it could not be started: " + startError.toStdString();
+    case Ending::Exited:
+        return "it stopped with exit status " + std::to_string(exitCode);
+    case Ending::Signalled:
+        return signal > 0 ? "it was ended by signal " + std::to_string(signal) + " (" +
+                                ::strsignal(signal) + ")"
+                          : std::string("it ended abnormally");
+    case Ending::TimedOut:
+        return "it did not end in time and was ended";
+    case Ending::Stopped:
+        return "it was ended because the run was stopped";
+    }
+    return "it ended in an unknown way";
+}
 
 RunningChild::RunningChild() = default;
 
@@ -34,12 +73,13 @@ bool RunningChild::IsRunning() const {
 void RunningChild::Kill() {
     if (!IsRunning())
         return;
+    KillGroup(process_->processId());
     process_->kill();
     process_->waitForFinished(-1);
 }
 
-ChildOutcome RunningChild::Run(const ChildRequest& request) {
-    ChildOutcome outcome;
+ChildResult RunningChild::Run(const ChildRequest& request) {
+    ChildResult result;
     process_ = std::make_unique<QProcess>();
     QProcess& process = *process_;
     process.setProgram(request.program);
@@ -49,6 +89,15 @@ ChildOutcome RunningChild::Run(const ChildRequest& request) {
     process.setProcessEnvironment(request.environment);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.setStandardInputFile(QProcess::nullDevice());
+    const pid_t parent = ::getpid();
+    process.setChildProcessModifier([parent] {
+        // A group of its own, so that it can be ended with all it started;
+        // and death with this program, whatever kills it.
+        ::setpgid(0, 0);
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
 
     QByteArray tail;
     QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
@@ -56,11 +105,19 @@ ChildOutcome RunningChild::Run(const ChildRequest& request) {
 
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(-1)) {
-        outcome.startError = process.errorString();
+        result.startError = process.errorString();
         process_.reset();
-        return outcome;
+        return result;
     }
-    outcome.started = true;
+    const qint64 group = process.processId();
+
+    auto endEarly = [&](ChildResult::Ending why) {
+        result.ending = why;
+        KillGroup(group);
+        process.kill();
+    };
+    const bool stoppable = request.stoppable;
+    auto stopWanted = [stoppable] { return stoppable && StopRequested(); };
 
     if (QCoreApplication::instance() != nullptr) {
         QEventLoop loop;
@@ -68,36 +125,61 @@ ChildOutcome RunningChild::Run(const ChildRequest& request) {
         QTimer limit;
         if (request.timeoutMs >= 0) {
             limit.setSingleShot(true);
-            QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
-                outcome.timedOut = true;
-                process.kill();
-            });
+            QObject::connect(&limit, &QTimer::timeout, &loop,
+                             [&] { endEarly(ChildResult::Ending::TimedOut); });
             limit.start(request.timeoutMs);
         }
+        QTimer stopWatch;
+        QObject::connect(&stopWatch, &QTimer::timeout, &loop, [&] {
+            if (stopWanted())
+                endEarly(ChildResult::Ending::Stopped);
+        });
+        stopWatch.start(kStopPollMs);
         // finished is only delivered by event processing, so checking the
         // state first cannot miss it.
-        if (process.state() != QProcess::NotRunning)
+        if (process.state() != QProcess::NotRunning && !stopWanted())
             loop.exec();
-    } else if (!process.waitForFinished(request.timeoutMs)) {
-        outcome.timedOut = true;
-        process.kill();
-        process.waitForFinished(-1);
+    } else {
+        int waited = 0;
+        while (!process.waitForFinished(kStopPollMs)) {
+            waited += kStopPollMs;
+            if (stopWanted()) {
+                endEarly(ChildResult::Ending::Stopped);
+                break;
+            }
+            if (request.timeoutMs >= 0 && waited >= request.timeoutMs) {
+                endEarly(ChildResult::Ending::TimedOut);
+                break;
+            }
+        }
     }
     if (process.state() != QProcess::NotRunning) {
+        if (result.ending == ChildResult::Ending::NotStarted)
+            result.ending =
+                stopWanted() ? ChildResult::Ending::Stopped : ChildResult::Ending::TimedOut;
+        KillGroup(group);
         process.kill();
         process.waitForFinished(-1);
     }
+    // Whatever the child started in its group ends with it.
+    KillGroup(group);
 
     KeepTail(tail, process.readAllStandardOutput());
-    outcome.outputTail = tail;
-    outcome.crashed = process.exitStatus() == QProcess::CrashExit;
-    outcome.exitCode = process.exitCode();
-    // For a child ended by a signal QProcess keeps the signal's number as
-    // its exit code.
-    if (outcome.crashed && outcome.exitCode > 0 && outcome.exitCode < NSIG)
-        outcome.signal = outcome.exitCode;
+    result.outputTail = tail;
+    if (result.ending == ChildResult::Ending::NotStarted) {
+        if (process.exitStatus() == QProcess::CrashExit) {
+            result.ending = ChildResult::Ending::Signalled;
+            // For a child ended by a signal QProcess keeps the signal's
+            // number as its exit code.
+            const int code = process.exitCode();
+            result.signal = code > 0 && code < NSIG ? code : 0;
+        } else {
+            result.ending = ChildResult::Ending::Exited;
+            result.exitCode = process.exitCode();
+        }
+    }
     process_.reset();
-    return outcome;
+    return result;
 }
 
 std::string LastLines(const QByteArray& output, int maxLines) {

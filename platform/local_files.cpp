@@ -2,7 +2,12 @@
 
 #include "batch/statistics_engine.h"
 
+#include "platform/output_checks.h"
+
+#include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstdio>
@@ -52,22 +57,6 @@ public:
 private:
     int fd_;
 };
-
-mode_t CurrentUmask() {
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return mask;
-}
-
-// The temporary file's name: hidden, beside the target, short enough for the
-// file system even when the target's own name is near its limit.
-std::string TemporaryPattern(const std::string& folder, const std::string& fileName) {
-    std::string stem = fileName.substr(0, 200);
-    std::string pattern = folder;
-    if (pattern.empty() || pattern.back() != '/')
-        pattern += '/';
-    return pattern + "." + stem + ".XXXXXX";
-}
 
 } // namespace
 
@@ -139,11 +128,32 @@ namespace {
 // Where an output goes and how its temporary is named.
 struct Target {
     std::string shown;  // the path as given, for messages
-    std::string path;   // absolute
+    std::string path;   // absolute, symbolic links at the end resolved
     std::string folder; // absolute
     std::string name;   // the file's name
     std::string Prefix() const { return "Cannot write " + shown + ": "; }
+    // The system's reason; a full disk also names the folder.
+    std::string Failure(int error) const {
+        std::string text = Prefix() + Reason(error);
+        if (error == ENOSPC || error == EDQUOT)
+            text += " in " + folder;
+        return text;
+    }
 };
+
+// A symbolic link at the target is kept, and the file it points to (through
+// any chain of links) is replaced, as QSaveFile does.
+std::string ResolveLinks(std::string path) {
+    for (int depth = 0; depth < 40; ++depth) {
+        std::vector<char> buffer(4096);
+        const ssize_t got = ::readlink(path.c_str(), buffer.data(), buffer.size());
+        if (got < 0 || static_cast<std::size_t>(got) >= buffer.size())
+            return path;
+        const std::string link(buffer.data(), static_cast<std::size_t>(got));
+        path = !link.empty() && link.front() == '/' ? link : FolderOf(path) + "/" + link;
+    }
+    return path;
+}
 
 Target TargetOf(const std::string& path) {
     Target target;
@@ -152,7 +162,7 @@ Target TargetOf(const std::string& path) {
         throw EngineError("Cannot write the output: no file name was given");
     if (HasNul(path))
         throw EngineError(target.Prefix() + "the name contains a NUL character");
-    target.path = AbsolutePath(path);
+    target.path = ResolveLinks(AbsolutePath(path));
     if (target.path.back() == '/')
         throw EngineError(target.Prefix() + Reason(EISDIR));
     target.folder = FolderOf(target.path);
@@ -160,22 +170,8 @@ Target TargetOf(const std::string& path) {
     return target;
 }
 
-// The mode the finished file gets: that of the file it replaces, or the
-// usual 0666 less the umask.
-mode_t ModeFor(const Target& target) {
-    struct stat existing {};
-    if (::stat(target.path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
-        return existing.st_mode & 07777;
-    return 0666 & ~CurrentUmask();
-}
-
-// Renames the finished temporary over the target, or removes it.
-void Commit(const Target& target, const std::string& temporary) {
-    if (::rename(temporary.c_str(), target.path.c_str()) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw EngineError(target.Prefix() + Reason(error));
-    }
+QString ToQt(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 std::string RandomSuffix() {
@@ -186,87 +182,117 @@ std::string RandomSuffix() {
     return suffix;
 }
 
-// Links source under a fresh temporary name beside target. Returns false
-// when this file system cannot link to source (then the caller copies);
-// throws on any other failure.
-bool LinkTemporary(const std::string& source, const Target& target, std::string& temporary) {
-    const std::string pattern = TemporaryPattern(target.folder, target.name);
-    const std::string stem = pattern.substr(0, pattern.size() - 6);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = stem + RandomSuffix();
-        if (::link(source.c_str(), temporary.c_str()) == 0)
-            return true;
-        switch (errno) {
-        case EEXIST:
-            continue;
-        case EXDEV:
-        case EPERM:
-        case EMLINK:
-        case ENOTSUP:
-            return false;
-        default:
-            throw EngineError(target.Prefix() + Reason(errno));
-        }
+// A finished file under a temporary name beside its target: renamed over the
+// target by Commit, removed by the destructor on every other way out.
+class PendingLink {
+public:
+    explicit PendingLink(const Target& target) : target_(target) {}
+    ~PendingLink() {
+        if (!temporary_.empty())
+            ::unlink(temporary_.c_str());
     }
-    throw EngineError(target.Prefix() + Reason(EEXIST));
+    PendingLink(const PendingLink&) = delete;
+    PendingLink& operator=(const PendingLink&) = delete;
+
+    // Links source under a fresh temporary name. Returns false when this file
+    // system cannot link to source (then the caller copies); throws on any
+    // other failure.
+    bool Link(const std::string& source) {
+        const std::string stem = target_.folder + (target_.folder == "/" ? "" : "/") + "." +
+                                 target_.name.substr(0, 200) + ".";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const std::string name = stem + RandomSuffix();
+            if (::link(source.c_str(), name.c_str()) == 0) {
+                temporary_ = name;
+                return true;
+            }
+            switch (errno) {
+            case EEXIST:
+                continue;
+            case EXDEV:
+            case EPERM:
+            case EMLINK:
+            case ENOTSUP:
+                return false;
+            default:
+                throw EngineError(target_.Failure(errno));
+            }
+        }
+        throw EngineError(target_.Failure(EEXIST));
+    }
+
+    // Gives the file the mode of the file it replaces, if there is one.
+    void KeepModeOfReplaced(mode_t current) {
+        struct stat existing {};
+        if (::stat(target_.path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode) &&
+            (existing.st_mode & 07777) != (current & 07777) &&
+            ::chmod(temporary_.c_str(), existing.st_mode & 07777) != 0)
+            throw EngineError(target_.Failure(errno));
+    }
+
+    void Commit() {
+        if (::rename(temporary_.c_str(), target_.path.c_str()) != 0)
+            throw EngineError(target_.Failure(errno));
+        temporary_.clear();
+    }
+
+private:
+    const Target& target_;
+    std::string temporary_;
+};
+
+// Flushes a finished file's data to the disk.
+void SyncFile(const std::string& path) {
+    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0 || ::fsync(fd.get()) != 0)
+        throw EngineError("Cannot write " + path + ": " + Reason(errno));
 }
 
 } // namespace
 
 void WriteFileAtomically(const std::string& path, const char* data, std::size_t size) {
     const Target target = TargetOf(path);
-    std::string temporary = TemporaryPattern(target.folder, target.name);
-    FileDescriptor fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0)
-        throw EngineError(target.Prefix() + Reason(errno));
-
-    auto fail = [&](int error) {
-        ::close(fd.release());
-        ::unlink(temporary.c_str());
-        throw EngineError(target.Prefix() + Reason(error));
-    };
-
-    std::size_t written = 0;
-    while (written < size) {
-        const ssize_t put = ::write(fd.get(), data + written, size - written);
-        if (put < 0) {
-            if (errno == EINTR)
-                continue;
-            fail(errno);
-        }
-        written += static_cast<std::size_t>(put);
-    }
-    if (::fchmod(fd.get(), ModeFor(target)) != 0)
-        fail(errno);
-    if (::close(fd.release()) != 0) {
+    CheckRoomFor(target.folder, size, target.shown);
+    // QSaveFile writes a temporary beside the target that the kernel creates
+    // with the umask applied (or with the replaced file's permissions), and
+    // removes it on every way out but commit.
+    QSaveFile file(ToQt(target.path));
+    file.setDirectWriteFallback(false);
+    // Unbuffered, so that a failed write leaves the system's reason in errno.
+    auto fail = [&] {
         const int error = errno;
-        ::unlink(temporary.c_str());
-        throw EngineError(target.Prefix() + Reason(error));
-    }
-    Commit(target, temporary);
+        const std::string reason = error != 0 ? Reason(error) : file.errorString().toStdString();
+        file.cancelWriting();
+        throw EngineError(
+            target.Prefix() + reason +
+            (error == ENOSPC || error == EDQUOT ? " in " + target.folder : std::string()));
+    };
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        fail();
+    errno = 0;
+    if (file.write(data, static_cast<qint64>(size)) != static_cast<qint64>(size))
+        fail();
+    if (::fsync(file.handle()) != 0)
+        throw EngineError(target.Failure(errno));
+    errno = 0;
+    if (!file.commit())
+        fail();
 }
 
 bool PublishFileAtomically(const std::string& source, const std::string& path, bool mayLink) {
-    if (!mayLink) {
-        WriteFileAtomically(path, ReadWholeFile(source));
-        return false;
-    }
-    const Target target = TargetOf(path);
     struct stat info {};
     if (::stat(source.c_str(), &info) != 0)
         throw EngineError("Cannot read " + source + ": " + Reason(errno));
-    const mode_t mode = ModeFor(target);
-    std::string temporary;
-    if (!LinkTemporary(source, target, temporary)) {
+    const Target target = TargetOf(path);
+    PendingLink pending(target);
+    if (!mayLink || !pending.Link(source)) {
         WriteFileAtomically(path, ReadWholeFile(source));
         return false;
     }
-    if ((info.st_mode & 07777) != mode && ::chmod(temporary.c_str(), mode) != 0) {
-        const int error = errno;
-        ::unlink(temporary.c_str());
-        throw EngineError(target.Prefix() + Reason(error));
-    }
-    Commit(target, temporary);
+    SyncFile(source);
+    pending.KeepModeOfReplaced(info.st_mode);
+    pending.Commit();
     return true;
 }
 

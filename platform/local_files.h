@@ -28,9 +28,12 @@ void CheckReadableFile(const std::string& path, const std::string& shownName,
 std::string ReadWholeFile(const std::string& path);
 
 // Writes data to path through a temporary file in the same folder that is
-// renamed over path only when it is complete. On failure the temporary file
-// is removed and an existing file at path is left as it was. A replaced file
-// keeps its permissions; a new one gets the usual 0666 less the umask.
+// flushed to the disk and renamed over path only when it is complete. On
+// failure the temporary file is removed and an existing file at path is left
+// as it was; a folder without room for data fails before anything is
+// written, naming the folder. A replaced file keeps its permissions; a new
+// one gets the usual 0666 less the umask. A symbolic link at path is kept:
+// the file it points to is replaced.
 void WriteFileAtomically(const std::string& path, const char* data, std::size_t size);
 inline void WriteFileAtomically(const std::string& path, const std::string& data) {
     WriteFileAtomically(path, data.data(), data.size());

@@ -1,15 +1,17 @@
 #include "platform/pspp_engine.h"
 
 #include "batch/run_settings.h"
+#include "batch/run_stop.h"
 #include "platform/child_process.h"
+#include "platform/engine_folder.h"
 #include "platform/local_files.h"
+#include "platform/output_checks.h"
 #include "platform/rtf_writer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <cerrno>
 #include <cstring>
@@ -35,7 +37,7 @@ std::string Describe(const QString& program) {
 }
 
 // " Its last messages:" and pspp's last lines, or nothing when it said nothing.
-std::string MessagesOf(const ChildOutcome& outcome) {
+std::string MessagesOf(const ChildResult& outcome) {
     const std::string lines = LastLines(outcome.outputTail, kMessageLines);
     return lines.empty() ? std::string() : "; its last messages:\n" + lines;
 }
@@ -59,9 +61,9 @@ enum class Expected { Unknown, Viewer, Text };
 
 class EngineCore {
 public:
-    EngineCore(QString pspp, std::unique_ptr<QTemporaryDir> temporary)
+    EngineCore(QString pspp, std::unique_ptr<EngineFolder> temporary)
         : pspp_(std::move(pspp)), temporary_(std::move(temporary)),
-          work_(FromQt(temporary_->path()) + "/work") {
+          work_(temporary_->Path() + "/work") {
         MakeWorkFolder();
     }
     ~EngineCore() {
@@ -120,7 +122,7 @@ public:
         // pspp killed half-way leaves nothing elsewhere.
         request.environment.insert(QStringLiteral("TMPDIR"), ToQt(output->folder));
 
-        const ChildOutcome outcome = child_.Run(request);
+        const ChildResult outcome = child_.Run(request);
         try {
             Judge(outcome, name);
             output->hasText = wantText && QFileInfo::exists(ToQt(output->TextPath()));
@@ -128,6 +130,7 @@ public:
             if ((wantText && !output->hasText) || (wantViewer && !output->hasViewer))
                 throw EngineError("PSPP wrote no output for " + name + " (exit status " +
                                   std::to_string(outcome.exitCode) + ")" + MessagesOf(outcome));
+            CheckComplete(*output);
         } catch (...) {
             // Whatever the failed pspp left behind goes, too. Should the
             // folder not come back, the next run makes it.
@@ -194,26 +197,38 @@ public:
         child_.Kill();
         DiscardCurrent();
         quit_ = true;
-        temporary_->remove();
+        temporary_->Remove();
     }
 
 private:
-    void Judge(const ChildOutcome& outcome, const std::string& name) const {
-        if (!outcome.started)
-            throw EngineError("Cannot start PSPP (" + Describe(pspp_) + ") for " + name + ": " +
-                              FromQt(outcome.startError));
-        if (outcome.crashed) {
-            std::string how = outcome.signal > 0 ? "by signal " + std::to_string(outcome.signal) +
-                                                       " (" + ::strsignal(outcome.signal) + ")"
-                                                 : "abnormally";
-            throw EngineError("PSPP was ended " + how + " while running " + name +
-                              MessagesOf(outcome));
-        }
+    void Judge(const ChildResult& outcome, const std::string& name) const {
         // Status 1 means errors inside the syntax file: they are part of its
         // output, as the commercial package puts them into the Viewer.
-        if (outcome.exitCode != 0 && outcome.exitCode != 1)
-            throw EngineError("PSPP stopped with exit status " + std::to_string(outcome.exitCode) +
-                              " while running " + name + MessagesOf(outcome));
+        if (outcome.ExitedWith({0, 1}))
+            return;
+        switch (outcome.ending) {
+        case ChildResult::Ending::NotStarted:
+            throw EngineError("Cannot start PSPP (" + Describe(pspp_) + ") for " + name + ": " +
+                              FromQt(outcome.startError));
+        case ChildResult::Ending::Stopped:
+            throw RunStopped("The run was " + StopReason());
+        default:
+            throw EngineError("PSPP failed while running " + name + ": " + outcome.Describe() +
+                              MessagesOf(outcome));
+        }
+    }
+
+    // pspp's exit status does not tell whether its output reached the disk
+    // whole: a file system left without room, or an SPV whose zip directory
+    // is cut off or damaged, means it did not.
+    void CheckComplete(const RunOutput& output) const {
+        CheckRoomLeft(output.folder, "the output of " + output.syntaxName);
+        if (output.hasViewer) {
+            const std::string problem = ZipProblem(output.ViewerPath());
+            if (!problem.empty())
+                throw EngineError("PSPP's Viewer output of " + output.syntaxName + " in " +
+                                  output.folder + " is incomplete: " + problem);
+        }
     }
 
     // The file that holds output's text.
@@ -241,12 +256,17 @@ private:
                           << "-O"
                           << "charts=none";
         request.environment.insert(QStringLiteral("TMPDIR"), ToQt(output.folder));
-        const ChildOutcome outcome = child_.Run(request);
-        if (!outcome.started || outcome.crashed || outcome.exitCode != 0 ||
-            !QFileInfo::exists(ToQt(output.TextPath())))
-            throw EngineError(
-                "Cannot convert the output of " + output.syntaxName + " to text with pspp-output" +
-                (outcome.started ? MessagesOf(outcome) : ": " + FromQt(outcome.startError)));
+        const ChildResult outcome = child_.Run(request);
+        if (outcome.ending == ChildResult::Ending::Stopped)
+            throw RunStopped("The run was " + StopReason());
+        if (!outcome.ExitedWith({0}))
+            throw EngineError("Cannot convert the output of " + output.syntaxName +
+                              " to text with pspp-output: " + outcome.Describe() +
+                              MessagesOf(outcome));
+        if (!QFileInfo::exists(ToQt(output.TextPath())))
+            throw EngineError("Cannot convert the output of " + output.syntaxName +
+                              " to text with pspp-output: it wrote nothing" + MessagesOf(outcome));
+        CheckRoomLeft(output.folder, "the text of " + output.syntaxName);
         output.hasText = true;
     }
 
@@ -270,7 +290,7 @@ private:
     }
 
     QString pspp_;
-    std::unique_ptr<QTemporaryDir> temporary_;
+    std::unique_ptr<EngineFolder> temporary_;
     std::string work_;
     bool workMissing_ = true;
     RunningChild child_;
@@ -372,17 +392,13 @@ QString FindPspp() {
     request.program = pspp;
     request.arguments << QStringLiteral("--version");
     request.timeoutMs = kVersionTimeoutMs;
-    const ChildOutcome outcome = RunningChild().Run(request);
+    request.stoppable = false;
+    const ChildResult outcome = RunningChild().Run(request);
     std::string reason;
-    if (!outcome.started)
-        reason = FromQt(outcome.startError);
-    else if (outcome.timedOut)
+    if (outcome.ending == ChildResult::Ending::TimedOut)
         reason = "it did not answer within " + std::to_string(kVersionTimeoutMs / 1000) + " s";
-    else if (outcome.crashed)
-        reason = "it ended abnormally" + MessagesOf(outcome);
-    else if (outcome.exitCode != 0)
-        reason =
-            "it stopped with exit status " + std::to_string(outcome.exitCode) + MessagesOf(outcome);
+    else if (!outcome.ExitedWith({0}))
+        reason = outcome.Describe() + MessagesOf(outcome);
     else if (!outcome.outputTail.contains("PSPP"))
         reason = "it did not report a PSPP version";
     if (!reason.empty())
@@ -398,11 +414,7 @@ std::unique_ptr<EngineApplication> PsppEngineFactory::CreateObject(const std::st
         throw EngineError("Cannot create the statistics engine " + progId + ": only " +
                           kEngineProgId + " (PSPP) is available");
     QString pspp = FindPspp();
-    auto temporary =
-        std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/kalvero-pspp-XXXXXX"));
-    if (!temporary->isValid())
-        throw EngineError("Cannot create a temporary folder in " + FromQt(QDir::tempPath()) + ": " +
-                          FromQt(temporary->errorString()));
+    auto temporary = std::make_unique<EngineFolder>();
     return std::make_unique<PsppEngine>(
         std::make_shared<EngineCore>(std::move(pspp), std::move(temporary)));
 }

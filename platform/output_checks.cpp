@@ -1,0 +1,97 @@
+#include "platform/output_checks.h"
+
+#include "batch/statistics_engine.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <sys/statvfs.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kalvero {
+namespace {
+
+// Free bytes for this user: root may use the reserved blocks too.
+bool FreeBytes(const std::string& folder, std::uint64_t& free, std::uint64_t& block) {
+    struct statvfs info {};
+    if (::statvfs(folder.c_str(), &info) != 0)
+        return false;
+    const std::uint64_t blocks = ::geteuid() == 0 ? info.f_bfree : info.f_bavail;
+    block = info.f_frsize ? info.f_frsize : info.f_bsize;
+    free = blocks * block;
+    return true;
+}
+
+std::uint32_t Read32(const std::vector<char>& data, std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = (value << 8) | static_cast<unsigned char>(data[at + static_cast<std::size_t>(i)]);
+    return value;
+}
+
+std::uint16_t Read16(const std::vector<char>& data, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(data[at]) |
+                                      (static_cast<unsigned char>(data[at + 1]) << 8));
+}
+
+} // namespace
+
+void CheckRoomLeft(const std::string& folder, const std::string& what) {
+    std::uint64_t free = 0, block = 0;
+    if (FreeBytes(folder, free, block) && free < 2 * block)
+        throw EngineError("PSPP could not write " + what + " whole in " + folder + ": " +
+                          std::strerror(ENOSPC));
+}
+
+void CheckRoomFor(const std::string& folder, std::uint64_t bytes, const std::string& shownPath) {
+    std::uint64_t free = 0, block = 0;
+    if (FreeBytes(folder, free, block) && free < bytes + 2 * block)
+        throw EngineError("Cannot write " + shownPath + ": " + std::strerror(ENOSPC) + " in " +
+                          folder);
+}
+
+std::string ZipProblem(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.eof() && in.fail())
+        return std::string("it cannot be read: ") + std::strerror(errno);
+    constexpr std::size_t kEndRecord = 22;
+    if (data.size() < kEndRecord)
+        return "it is cut off (" + std::to_string(data.size()) + " bytes)";
+    // The end record stands in the last 22 bytes plus a comment of up to 64 KiB.
+    std::size_t end = data.size() - kEndRecord + 1;
+    const std::size_t lowest =
+        data.size() > kEndRecord + 65535 ? data.size() - kEndRecord - 65535 : 0;
+    bool found = false;
+    while (end-- > lowest) {
+        if (Read32(data, end) == 0x06054b50 &&
+            end + kEndRecord + Read16(data, end + 20) == data.size()) {
+            found = true;
+            break;
+        }
+    }
+    if (!found)
+        return "it is cut off: its zip directory is missing";
+    const std::size_t entries = Read16(data, end + 10);
+    const std::size_t size = Read32(data, end + 12);
+    const std::size_t offset = Read32(data, end + 16);
+    if (offset + size != end)
+        return "its zip directory does not match its size";
+    std::size_t at = offset;
+    for (std::size_t entry = 0; entry < entries; ++entry) {
+        if (at + 46 > end || Read32(data, at) != 0x02014b50)
+            return "its zip directory is damaged";
+        const std::size_t compressed = Read32(data, at + 20);
+        const std::size_t local = Read32(data, at + 42);
+        if (local + 30 > offset || Read32(data, local) != 0x04034b50 ||
+            local + 30 + Read16(data, local + 26) + Read16(data, local + 28) + compressed > offset)
+            return "an entry of its zip directory points past its data";
+        at += 46 + Read16(data, at + 28) + Read16(data, at + 30) + Read16(data, at + 32);
+    }
+    if (at != end)
+        return "its zip directory holds more than its entries";
+    return std::string();
+}
+
+} // namespace kalvero
