@@ -2,10 +2,12 @@
 // is loaded and shown, and the event loop runs until the last window is
 // closed (an open help window, about box or left-over progress window keeps
 // the program alive after the main window's Cancel).
+#include "platform/engine_folder.h"
 #include "platform/logind_shutdown.h"
 #include "platform/no_registry.h"
 #include "platform/program_launcher.h"
 #include "platform/pspp_engine.h"
+#include "platform/stop_signals.h"
 #include "windows/common/message_box.h"
 #include "windows/common/window_services.h"
 #include "windows/main/main_window.h"
@@ -17,6 +19,12 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("kalvero"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kalvero"));
     QApplication::setQuitOnLastWindowClosed(true);
+
+    // Folders of earlier instances that died without cleaning up go now.
+    kalvero::RemoveStaleEngineFolders();
+    // A signal stops a run in progress cleanly, then ends the program.
+    const kalvero::StopOnSignals stopOnSignals(
+        [](int signal) { QCoreApplication::exit(128 + signal); });
 
     kalvero::PsppEngineFactory engines;
     kalvero::QtMessageService messages;

@@ -1,6 +1,9 @@
 #include "tests/support/fakes.h"
+#include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace kalvero {
 namespace {
@@ -175,6 +178,85 @@ TEST(RunFailureTest, OutputThatWouldOverwriteItsSyntaxFileStopsBeforeTheEngineRu
         EXPECT_NE(rig.messages.texts[0].find("stopped at entry 2"), std::string::npos);
         EXPECT_NE(rig.messages.texts[0].find("would replace the syntax file itself"),
                   std::string::npos);
+    }
+}
+
+// An output never replaces, under any name, the syntax file being run, a
+// syntax or list file of the run, or the output of another syntax file.
+TEST(RunFailureTest, OutputsThatWouldReplaceInputsOrOtherOutputsAreRefused) {
+    struct Case {
+        const char* what;
+        InputMode mode;
+        std::vector<std::string> entries; // in the folder; "x>y": x is a link to y
+        std::vector<std::string> lists;   // "name:line;line": a list file
+        std::size_t runs;                 // syntax files run before the refusal
+        const char* refusal;              // empty: no refusal
+    };
+    const std::vector<Case> cases = {
+        {"syntax reached through a link",
+         InputMode::SyntaxFiles,
+         {"y.sps>y.txt"},
+         {},
+         0,
+         "is the syntax file"},
+        {"list file named like an output",
+         InputMode::SyntaxLists,
+         {},
+         {"wave1.txt:wave1.sps"},
+         0,
+         "would replace the syntax list file"},
+        {"later syntax file",
+         InputMode::SyntaxFiles,
+         {"x.sps", "x.txt"},
+         {},
+         0,
+         "would replace the syntax file"},
+        {"two syntax files, one output",
+         InputMode::SyntaxFiles,
+         {"x.sps", "x.sps2"},
+         {},
+         1,
+         "would replace the output written in this run for"},
+        {"hidden names",
+         InputMode::SyntaxFiles,
+         {".hidden", ".other"},
+         {},
+         1,
+         "would replace the output written in this run for"},
+        {"the same syntax file twice", InputMode::SyntaxFiles, {"a.sps", "a.sps"}, {}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        testing::TempDir dir;
+        RunSettings settings = Files({}, OutputFormat::Text);
+        settings.inputMode = c.mode;
+        for (const std::string& entry : c.entries) {
+            const std::size_t arrow = entry.find('>');
+            const std::string name = entry.substr(0, arrow);
+            if (arrow == std::string::npos) {
+                dir.Write(name, "LIST.\n");
+            } else {
+                dir.Write(entry.substr(arrow + 1), "LIST.\n");
+                ASSERT_EQ(::symlink(entry.substr(arrow + 1).c_str(), dir.Path(name).c_str()), 0);
+            }
+            settings.entries.push_back(dir.Path(name));
+        }
+        for (const std::string& list : c.lists) {
+            const std::size_t colon = list.find(':');
+            const std::string syntax = list.substr(colon + 1);
+            dir.Write(syntax, "LIST.\n");
+            settings.entries.push_back(dir.Write(list.substr(0, colon), dir.Path(syntax) + "\n"));
+        }
+        RunRig rig;
+        rig.engines.script.writeFiles = true;
+        StartRun(settings, rig.progress, rig.services);
+        EXPECT_EQ(rig.engines.written.size(), c.runs) << c.what;
+        ASSERT_EQ(rig.messages.texts.size(), 1u) << c.what;
+        if (*c.refusal) {
+            EXPECT_NE(rig.messages.texts[0].find(c.refusal), std::string::npos)
+                << c.what << ": " << rig.messages.texts[0];
+        } else {
+            EXPECT_EQ(rig.messages.texts[0], kCompletionMessage) << c.what;
+        }
     }
 }
 

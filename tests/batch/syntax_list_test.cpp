@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <dirent.h>
 
 namespace kalvero {
@@ -264,6 +266,28 @@ TEST(SyntaxListFileTest, ReadingPastTheEndOfAShrunkenFileFails) {
     SyntaxListFile list(path);
     EXPECT_EQ(list.ReadLine(), "a");
     EXPECT_THROW(list.ReadLine(), std::runtime_error);
+}
+
+// A FIFO would block the run and a device never end: both are refused at
+// once, naming the file; and a 1 MB name in a failure stays a short message.
+TEST(RunSyntaxListsTest, NonRegularListFilesAreRefusedAtOnceAndLongNamesShortened) {
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+    for (const std::string& list : {dir.Path("fifo"), std::string("/dev/zero")}) {
+        RunRig rig;
+        StartRun(Lists({list}), rig.progress, rig.services);
+        ASSERT_EQ(rig.messages.texts.size(), 1u);
+        EXPECT_NE(rig.messages.texts[0].find(list + ": it is not a regular file"),
+                  std::string::npos)
+            << rig.messages.texts[0];
+    }
+    const std::string name = "/s/" + std::string(1 << 20, 'x') + ".sps";
+    RunRig rig;
+    rig.engines.script.failRunOn = name;
+    StartRun(Lists({dir.Write("long.txt", name + "\n")}), rig.progress, rig.services);
+    ASSERT_EQ(rig.messages.texts.size(), 1u);
+    EXPECT_LT(rig.messages.texts[0].size(), 4000u);
+    EXPECT_NE(rig.messages.texts[0].find("bytes left out"), std::string::npos);
 }
 
 TEST(SyntaxListFileTest, ADirectoryOrAPathWithANulByteIsNoListFile) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 
 namespace kalvero::testing {
 
@@ -46,6 +47,8 @@ private:
         if (path == factory_.script.failSaveFor)
             throw EngineError("Cannot write " + path + ": Permission denied");
         factory_.written.push_back(path);
+        if (factory_.script.writeFiles)
+            std::ofstream(path, std::ios::binary) << "output\n";
     }
     RecordingFactory& factory_;
 };

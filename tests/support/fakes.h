@@ -41,6 +41,7 @@ struct EngineScript {
     bool failQuit = false;
     std::string failRunOn;   // RunSyntaxFile of this name fails
     std::string failSaveFor; // SaveDocument/ExportText to this path fails
+    bool writeFiles = false; // outputs are written as real files
 };
 
 class RecordingFactory : public EngineFactory, Recorder {

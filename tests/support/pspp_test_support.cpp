@@ -106,8 +106,11 @@ EnvironmentVariable::~EnvironmentVariable() {
 }
 
 std::vector<ChildProcess> ChildrenOfThisProcess() {
+    return ChildrenOf(::getpid());
+}
+
+std::vector<ChildProcess> ChildrenOf(pid_t self) {
     std::vector<ChildProcess> children;
-    const pid_t self = ::getpid();
     for (const std::string& name : NamesIn("/proc")) {
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;

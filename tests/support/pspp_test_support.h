@@ -74,6 +74,7 @@ struct ChildProcess {
     pid_t pid;
     std::string command;
 };
+std::vector<ChildProcess> ChildrenOf(pid_t parent);
 std::vector<ChildProcess> ChildrenOfThisProcess();
 
 // Runs program with arguments (no shell) and returns its merged output;

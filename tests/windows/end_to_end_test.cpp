@@ -4,6 +4,7 @@
 
 #include "batch/run_command.h"
 #include "platform/pspp_engine.h"
+#include "tests/support/pspp_test_support.h"
 #include "windows/main/main_window.h"
 #include "windows/progress/progress_window.h"
 #include "windows/syntax_select/syntax_select_window.h"
@@ -14,6 +15,9 @@
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
 
 namespace kalvero::test {
 namespace {
@@ -135,6 +139,51 @@ TEST_F(EndToEndTest, ListRunOfAnLfListFileRunsEveryNamedSyntax) {
     EXPECT_TRUE(Read(here + "/first.txt").contains("6.00"));
     EXPECT_TRUE(Read(here + "/second.txt").contains("kalvero second syntax"));
     EXPECT_FALSE(QFile::exists(here + "/syntaxes.txt"));
+}
+
+// A syntax file that never ends is stopped through WAIT's close box: the
+// message says so, no output is written, no pspp and no temporary folder is
+// left, and the next run works.
+TEST_F(EndToEndTest, ANeverEndingSyntaxIsStoppedByTheProgressWindowsCloseBox) {
+    const QString here = QDir::currentPath();
+    QTemporaryDir temporary;
+    const kalvero::testing::EnvironmentVariable tmpdir(
+        "TMPDIR", QFile::encodeName(temporary.path()).toStdString());
+    // Reading a FIFO that nobody writes never ends.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(here + "/never.fifo").constData(), 0600), 0);
+    Write(here + "/endless.sps", "DATA LIST FILE='never.fifo' /x 1.\nLIST.\n");
+    main->AppendEntry(here + "/endless.sps");
+    main->AppendEntry(here + "/first.sps");
+    main->Option5->setChecked(true);
+    bool closed = false;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (closed || !WAIT.IsLoaded() || kalvero::testing::ChildrenOfThisProcess().empty())
+            return;
+        closed = true;
+        QCloseEvent closeBox;
+        QCoreApplication::sendEvent(WAIT.Loaded()->windowHandle(), &closeBox);
+    });
+    closer.start(100);
+    main->Command4Click();
+    closer.stop();
+
+    ASSERT_TRUE(closed);
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_NE(messages.texts[0].find("stopped at entry 1"), std::string::npos) << messages.texts[0];
+    EXPECT_NE(messages.texts[0].find("stopped by the user"), std::string::npos);
+    EXPECT_NE(messages.texts[0].find("Syntaxes executed before: 0"), std::string::npos);
+    EXPECT_FALSE(WAIT.IsLoaded());
+    EXPECT_FALSE(QFile::exists(here + "/endless.txt"));
+    EXPECT_FALSE(QFile::exists(here + "/first.txt"));
+    EXPECT_TRUE(kalvero::testing::ChildrenOfThisProcess().empty());
+    EXPECT_TRUE(QDir(temporary.path()).isEmpty());
+
+    messages.texts.clear();
+    main->List1->takeItem(0);
+    main->Command4Click();
+    EXPECT_EQ(messages.texts, Strings{kCompletionMessage});
+    EXPECT_TRUE(Read(here + "/first.txt").contains("6.00"));
 }
 
 } // namespace

@@ -62,8 +62,6 @@ TEST_F(RunInputTest, ClicksAndCloseRequestsDuringARunAreDroppedNotReplayed) {
                                     new QKeyEvent(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier));
         QCloseEvent closeMain;
         QCoreApplication::sendEvent(main->windowHandle(), &closeMain);
-        QCloseEvent closeWait;
-        QCoreApplication::sendEvent(WAIT.Loaded()->windowHandle(), &closeWait);
         // The engine turns the event loop while it works.
         QCoreApplication::processEvents();
         EXPECT_TRUE(MAIN.IsLoaded());
@@ -81,6 +79,31 @@ TEST_F(RunInputTest, ClicksAndCloseRequestsDuringARunAreDroppedNotReplayed) {
     EXPECT_EQ(main->List1->currentRow(), -1);
     // The run's own closing of the progress window still works.
     EXPECT_FALSE(WAIT.IsLoaded());
+}
+
+// The progress window's close box stops the run: the file running is the
+// last, nothing more is written, WAIT closes and the message says so.
+TEST_F(RunInputTest, TheProgressWindowsCloseBoxStopsTheRun) {
+    main->AppendEntry("/d/2.sps");
+    engines.script.onRun = [](int call, const std::string&) {
+        if (call != 1)
+            return;
+        QCloseEvent closeWait;
+        QCoreApplication::sendEvent(WAIT.Loaded()->windowHandle(), &closeWait);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(WAIT.IsLoaded());
+    };
+    main->Command4Click();
+    EXPECT_EQ(engines.ran, Strings{"/d/1.sps"});
+    EXPECT_EQ(engines.quits, 0);
+    EXPECT_FALSE(WAIT.IsLoaded());
+    ASSERT_EQ(messages.texts.size(), 1u);
+    EXPECT_NE(messages.texts[0].find("stopped by the user"), std::string::npos);
+    EXPECT_NE(messages.texts[0].find("Syntaxes executed before: 1"), std::string::npos);
+    // The next run starts afresh.
+    engines.script.onRun = nullptr;
+    main->Command4Click();
+    EXPECT_EQ(messages.texts.back(), kCompletionMessage);
 }
 
 TEST_F(RunInputTest, TheActiveModalWidgetTakesInputDuringARun) {

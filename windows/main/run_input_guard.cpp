@@ -1,5 +1,8 @@
 #include "windows/main/run_input_guard.h"
 
+#include "batch/run_stop.h"
+#include "windows/progress/progress_window.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QWidget>
@@ -74,6 +77,10 @@ bool RunInputGuard::eventFilter(QObject* receiver, QEvent* event) {
     if (receiver->isWidgetType()) {
         if (InsideActiveModal(*static_cast<QWidget*>(receiver)))
             return false;
+        // The progress window's close box is the one way to stop a run: the
+        // run ends the running syntax file and closes the window itself.
+        if (event->type() == QEvent::Close && receiver == WAIT.Loaded())
+            RequestStop(kStoppedByUser);
     } else if (event->type() != QEvent::Shortcut || QApplication::activeModalWidget()) {
         // Window-level events reach the widgets afterwards and are judged
         // there; shortcuts go to actions and are confined to the active

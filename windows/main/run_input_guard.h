@@ -4,7 +4,9 @@
 // (mouse, keyboard, wheel, touch, shortcuts, context menus, close requests
 // from the window system) aimed at a widget outside the active modal widget.
 // The run's own message boxes are modal and so take input as usual. Input is
-// dropped, not deferred: nothing of it is handled after the run either.
+// dropped, not deferred: nothing of it is handled after the run either. The
+// one exception is the progress window's close box, which asks the run to
+// stop (batch/run_stop.h).
 #pragma once
 
 #include <QObject>
