@@ -12,6 +12,7 @@
 
 #include <QProcess>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -217,6 +218,50 @@ TEST(KilledProgramTest, TerminationSignalsEndPsppAndRemoveTheFolderAtOnce) {
         EXPECT_THAT(NamesIn(folder.Files()),
                     ::testing::UnorderedElementsAre("endless.sps", "never.fifo"));
     }
+}
+
+// Processes whose command line is exactly command.
+std::vector<pid_t> ProcessesRunning(const std::string& command) {
+    std::vector<pid_t> found;
+    for (const std::string& name : NamesIn("/proc")) {
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::string line = ReadFile("/proc/" + name + "/cmdline");
+        std::replace(line.begin(), line.end(), '\0', ' ');
+        if (line == command + " ")
+            found.push_back(static_cast<pid_t>(std::stol(name)));
+    }
+    return found;
+}
+
+// A TMPDIR that names no folder is a failure that names it; nothing is made
+// anywhere else instead.
+TEST(TemporaryFolderTest, AMissingTmpdirIsNamedInTheFailure) {
+    testing::EngineTestFolder folder;
+    const testing::EnvironmentVariable tmpdir("TMPDIR", folder.Path("missing"));
+    std::string failure;
+    try {
+        PsppEngineFactory().CreateObject(kEngineProgId);
+    } catch (const EngineError& error) {
+        failure = error.what();
+    }
+    EXPECT_EQ(failure, "Cannot create a temporary folder in " + folder.Path("missing") +
+                           ": No such file or directory");
+}
+
+// What a syntax file starts in the background ends with the syntax file.
+TEST(BackgroundProcessTest, EndsWithItsSyntaxFile) {
+    testing::EngineTestFolder folder;
+    const std::string syntax =
+        WriteFile(folder.Path("host.sps"), "HOST COMMAND=['sleep 3017 &'].\n");
+    PsppEngineFactory factory;
+    auto engine = factory.CreateObject(kEngineProgId);
+    engine->GetSettings()->SetOutputKind(0);
+    engine->RunSyntaxFile(syntax, true);
+    const std::vector<pid_t> left = ProcessesRunning("sleep 3017");
+    for (const pid_t pid : left)
+        ::kill(pid, SIGKILL);
+    EXPECT_THAT(left, IsEmpty());
 }
 
 } // namespace

@@ -180,7 +180,7 @@ TEST_F(EndToEndTest, ANeverEndingSyntaxIsStoppedByTheProgressWindowsCloseBox) {
     EXPECT_TRUE(QDir(temporary.path()).isEmpty());
 
     messages.texts.clear();
-    main->List1->takeItem(0);
+    delete main->List1->takeItem(0);
     main->Command4Click();
     EXPECT_EQ(messages.texts, Strings{kCompletionMessage});
     EXPECT_TRUE(Read(here + "/first.txt").contains("6.00"));
