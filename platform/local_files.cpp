@@ -5,7 +5,6 @@
 #include "platform/output_checks.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSaveFile>
 
@@ -261,11 +260,9 @@ void WriteFileAtomically(const std::string& path, const char* data, std::size_t 
     // Unbuffered, so that a failed write leaves the system's reason in errno.
     auto fail = [&] {
         const int error = errno;
-        const std::string reason = error != 0 ? Reason(error) : file.errorString().toStdString();
+        const std::string reason = file.errorString().toStdString();
         file.cancelWriting();
-        throw EngineError(
-            target.Prefix() + reason +
-            (error == ENOSPC || error == EDQUOT ? " in " + target.folder : std::string()));
+        throw EngineError(error != 0 ? target.Failure(error) : target.Prefix() + reason);
     };
     errno = 0;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
