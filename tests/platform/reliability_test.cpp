@@ -258,7 +258,12 @@ TEST(BackgroundProcessTest, EndsWithItsSyntaxFile) {
     auto engine = factory.CreateObject(kEngineProgId);
     engine->GetSettings()->SetOutputKind(0);
     engine->RunSyntaxFile(syntax, true);
-    const std::vector<pid_t> left = ProcessesRunning("sleep 3017");
+    // SIGKILL to the group is delivered at once but takes effect a moment later.
+    std::vector<pid_t> left = ProcessesRunning("sleep 3017");
+    for (int i = 0; i < 100 && !left.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        left = ProcessesRunning("sleep 3017");
+    }
     for (const pid_t pid : left)
         ::kill(pid, SIGKILL);
     EXPECT_THAT(left, IsEmpty());
