@@ -2,32 +2,28 @@
 
 #include "batch/message_text.h"
 
-#include <optional>
 #include <stdexcept>
 #include <sys/stat.h>
 
 namespace kalvero {
-namespace {
 
-std::optional<OutputGuard::FileId> IdentityOf(const std::string& path) {
+std::optional<OutputGuard::FileId> FileIdentity(const std::string& path) {
     struct stat info {};
     if (path.empty() || path.find('\0') != std::string::npos || ::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     return OutputGuard::FileId{info.st_dev, info.st_ino};
 }
 
-} // namespace
-
 void OutputGuard::AddInput(const std::string& path, const char* what) {
-    if (const auto id = IdentityOf(path))
+    if (const auto id = FileIdentity(path))
         inputs_.emplace(*id, Known{what, path});
 }
 
 void OutputGuard::Check(const std::string& syntax, const std::string& output) const {
-    const auto target = IdentityOf(output);
+    const auto target = FileIdentity(output);
     if (!target)
         return;
-    const auto source = IdentityOf(syntax);
+    const auto source = FileIdentity(syntax);
     const std::string prefix = "The output " + ShortenName(output);
     if (source && *source == *target)
         throw std::runtime_error(prefix + " is the syntax file " + ShortenName(syntax) +
@@ -44,8 +40,8 @@ void OutputGuard::Check(const std::string& syntax, const std::string& output) co
 }
 
 void OutputGuard::Written(const std::string& syntax, const std::string& output) {
-    const auto source = IdentityOf(syntax);
-    const auto target = IdentityOf(output);
+    const auto source = FileIdentity(syntax);
+    const auto target = FileIdentity(output);
     if (source && target)
         outputs_[*target] = Output{*source, syntax};
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 
@@ -46,5 +47,9 @@ private:
     std::map<FileId, Known> inputs_;
     std::map<FileId, Output> outputs_;
 };
+
+// The identity of the file at path (following links), or none when path
+// names no file.
+std::optional<OutputGuard::FileId> FileIdentity(const std::string& path);
 
 } // namespace kalvero

@@ -7,16 +7,16 @@
 
 namespace kalvero {
 
-EngineSession OpenEngine(const RunSettings& settings, const RunServices& services) {
+EngineSession OpenEngine(OutputFormat format, EngineFactory& engines) {
     EngineSession session;
-    session.application = services.engines.CreateObject(kEngineProgId);
+    session.application = engines.CreateObject(kEngineProgId);
     if (!session.application)
         throw EngineError("The statistics package could not be started");
     session.extension = " ";
     session.settings = session.application->GetSettings();
     if (!session.settings)
         throw EngineError("The statistics package gave no settings object");
-    const FormatTraits& traits = TraitsOf(settings.outputFormat);
+    const FormatTraits& traits = TraitsOf(format);
     session.settings->SetOutputKind(traits.outputKind);
     session.extension = traits.extension;
     return session;

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "batch/output_guard.h"
-#include "batch/run_services.h"
 #include "batch/run_settings.h"
 #include "batch/statistics_engine.h"
 
@@ -33,7 +32,7 @@ struct EngineSession {
 
 // Creates the engine by its ProgID, takes its settings and sets the output
 // kind of the run's format.
-EngineSession OpenEngine(const RunSettings& settings, const RunServices& services);
+EngineSession OpenEngine(OutputFormat format, EngineFactory& engines);
 
 // Executes one syntax file and writes its output to outputPath in the run's
 // format. Refuses, before the engine runs it, an output path that would

@@ -17,7 +17,7 @@ void RunSyntaxFiles(const RunSettings& settings, RunProgress& progress, const Ru
     progress.ShowProgress();
     progress.MinimiseMainWindow();
 
-    EngineSession engine = OpenEngine(settings, services);
+    EngineSession engine = OpenEngine(settings.outputFormat, services.engines);
     for (const std::string& entry : settings.entries)
         engine.guard.AddInput(entry, "syntax file");
 

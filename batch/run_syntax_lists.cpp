@@ -43,7 +43,7 @@ void RunSyntaxLists(const RunSettings& settings, RunProgress& progress, const Ru
     progress.HideProgressBar();
     progress.MinimiseMainWindow();
 
-    EngineSession engine = OpenEngine(settings, services);
+    EngineSession engine = OpenEngine(settings.outputFormat, services.engines);
 
     const std::int16_t count = Count16(settings.entries.size(), "entries in the list");
     // Every list file and every syntax file they name is known before the

@@ -21,6 +21,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A syntax file that was still running when the engine's time limit ran
+// out; it was ended with everything it started, and nothing of it is kept.
+class EngineTimedOut : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 class EngineDocument {
 public:
     virtual ~EngineDocument() = default;
@@ -49,6 +56,9 @@ public:
     // Executes the named syntax file; returns when its commands have run and
     // their output is in the current document.
     virtual void RunSyntaxFile(const std::string& name, bool flag) = 0;
+    // Whether the syntax file run last reported errors in its own commands
+    // (they are part of its output). An engine that cannot tell says no.
+    virtual bool SyntaxHadErrors() const { return false; }
     virtual std::shared_ptr<EngineDocument> CurrentViewerDocument() = 0;
     virtual std::shared_ptr<EngineDocument> CurrentDraftDocument() = 0;
     // Ends the engine; no call follows it.

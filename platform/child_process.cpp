@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <sys/prctl.h>
 #include <unistd.h>
 #include <vector>
@@ -95,6 +96,11 @@ ChildResult RunningChild::Run(const ChildRequest& request) {
         // and death with this program, whatever kills it.
         ::setpgid(0, 0);
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        // Signals that this program handles in a thread of its own are
+        // blocked here; the child starts with none blocked.
+        sigset_t none;
+        ::sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
         if (::getppid() != parent)
             ::_exit(127);
     });
@@ -102,6 +108,13 @@ ChildResult RunningChild::Run(const ChildRequest& request) {
     QByteArray tail;
     QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
                      [&] { KeepTail(tail, process.readAllStandardOutput()); });
+
+    // Made before the child starts: in a thread that Qt did not start, the
+    // event loop is what gives the thread the event dispatcher that the
+    // process's pipes need.
+    std::optional<QEventLoop> loop;
+    if (QCoreApplication::instance() != nullptr)
+        loop.emplace();
 
     process.start(QIODevice::ReadOnly);
     if (!process.waitForStarted(-1)) {
@@ -119,18 +132,17 @@ ChildResult RunningChild::Run(const ChildRequest& request) {
     const bool stoppable = request.stoppable;
     auto stopWanted = [stoppable] { return stoppable && StopRequested(); };
 
-    if (QCoreApplication::instance() != nullptr) {
-        QEventLoop loop;
-        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    if (loop) {
+        QObject::connect(&process, &QProcess::finished, &*loop, &QEventLoop::quit);
         QTimer limit;
         if (request.timeoutMs >= 0) {
             limit.setSingleShot(true);
-            QObject::connect(&limit, &QTimer::timeout, &loop,
+            QObject::connect(&limit, &QTimer::timeout, &*loop,
                              [&] { endEarly(ChildResult::Ending::TimedOut); });
             limit.start(request.timeoutMs);
         }
         QTimer stopWatch;
-        QObject::connect(&stopWatch, &QTimer::timeout, &loop, [&] {
+        QObject::connect(&stopWatch, &QTimer::timeout, &*loop, [&] {
             if (stopWanted())
                 endEarly(ChildResult::Ending::Stopped);
         });
@@ -138,7 +150,7 @@ ChildResult RunningChild::Run(const ChildRequest& request) {
         // finished is only delivered by event processing, so checking the
         // state first cannot miss it.
         if (process.state() != QProcess::NotRunning && !stopWanted())
-            loop.exec();
+            loop->exec();
     } else {
         int waited = 0;
         while (!process.waitForFinished(kStopPollMs)) {

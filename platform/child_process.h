@@ -9,7 +9,8 @@
 // While the program runs, a local event loop processes all events, so that
 // windows keep repainting; the windows themselves keep user input away during
 // a run. Without a QCoreApplication the wait simply blocks. Either way the
-// wait watches for a requested stop (batch/run_stop.h) and a time limit.
+// wait watches for a requested stop (batch/run_stop.h) and a time limit. Any
+// thread may run children, each through a RunningChild of its own.
 #pragma once
 
 #include <QByteArray>

@@ -61,9 +61,9 @@ enum class Expected { Unknown, Viewer, Text };
 
 class EngineCore {
 public:
-    EngineCore(QString pspp, std::unique_ptr<EngineFolder> temporary)
+    EngineCore(QString pspp, std::unique_ptr<EngineFolder> temporary, int timeLimitSeconds)
         : pspp_(std::move(pspp)), temporary_(std::move(temporary)),
-          work_(temporary_->Path() + "/work") {
+          work_(temporary_->Path() + "/work"), timeLimitSeconds_(timeLimitSeconds) {
         MakeWorkFolder();
     }
     ~EngineCore() {
@@ -97,6 +97,7 @@ public:
 
         // The document holds the last syntax file's output only.
         DiscardCurrent();
+        hadErrors_ = false;
         if (workMissing_)
             MakeWorkFolder();
         auto output = std::make_shared<RunOutput>();
@@ -120,7 +121,10 @@ public:
         request.workingDirectory = ToQt(FolderOf(absolute));
         // pspp's own temporary files go into the work folder too, so that a
         // pspp killed half-way leaves nothing elsewhere.
+        request.environment = PsppEnvironment(request.environment);
         request.environment.insert(QStringLiteral("TMPDIR"), ToQt(output->folder));
+        if (timeLimitSeconds_ > 0)
+            request.timeoutMs = timeLimitSeconds_ * 1000;
 
         const ChildResult outcome = child_.Run(request);
         try {
@@ -131,6 +135,7 @@ public:
                 throw EngineError("PSPP wrote no output for " + name + " (exit status " +
                                   std::to_string(outcome.exitCode) + ")" + MessagesOf(outcome));
             CheckComplete(*output);
+            hadErrors_ = outcome.ExitedWith({1});
         } catch (...) {
             // Whatever the failed pspp left behind goes, too. Should the
             // folder not come back, the next run makes it.
@@ -144,6 +149,8 @@ public:
         }
         current_ = std::move(output);
     }
+
+    bool HadErrors() const { return hadErrors_; }
 
     std::shared_ptr<RunOutput> Current(const char* document) const {
         CheckAlive();
@@ -212,6 +219,10 @@ private:
                               FromQt(outcome.startError));
         case ChildResult::Ending::Stopped:
             throw RunStopped("The run was " + StopReason());
+        case ChildResult::Ending::TimedOut:
+            throw EngineTimedOut("PSPP did not finish " + name + " within " +
+                                 std::to_string(timeLimitSeconds_) +
+                                 " s; it was ended with everything it started");
         default:
             throw EngineError("PSPP failed while running " + name + ": " + outcome.Describe() +
                               MessagesOf(outcome));
@@ -255,6 +266,7 @@ private:
                           << "format=txt"
                           << "-O"
                           << "charts=none";
+        request.environment = PsppEnvironment(request.environment);
         request.environment.insert(QStringLiteral("TMPDIR"), ToQt(output.folder));
         const ChildResult outcome = child_.Run(request);
         if (outcome.ending == ChildResult::Ending::Stopped)
@@ -292,6 +304,8 @@ private:
     QString pspp_;
     std::unique_ptr<EngineFolder> temporary_;
     std::string work_;
+    int timeLimitSeconds_ = 0;
+    bool hadErrors_ = false;
     bool workMissing_ = true;
     RunningChild child_;
     std::shared_ptr<RunOutput> current_;
@@ -364,6 +378,7 @@ public:
     // The flag asks the commercial package to wait until the syntax has run;
     // this engine always waits.
     void RunSyntaxFile(const std::string& name, bool /*flag*/) override { core_->Run(name); }
+    bool SyntaxHadErrors() const override { return core_->HadErrors(); }
 
     std::shared_ptr<EngineDocument> CurrentViewerDocument() override {
         return std::make_shared<PsppDocument>(core_, core_->Current("Viewer document"),
@@ -416,7 +431,37 @@ std::unique_ptr<EngineApplication> PsppEngineFactory::CreateObject(const std::st
     QString pspp = FindPspp();
     auto temporary = std::make_unique<EngineFolder>();
     return std::make_unique<PsppEngine>(
-        std::make_shared<EngineCore>(std::move(pspp), std::move(temporary)));
+        std::make_shared<EngineCore>(std::move(pspp), std::move(temporary), timeLimitSeconds_));
+}
+
+QProcessEnvironment PsppEnvironment(QProcessEnvironment environment) {
+    // LC_ALL overrides LC_CTYPE, which overrides LANG.
+    const char* const kOrder[] = {"LC_ALL", "LC_CTYPE", "LANG"};
+    for (const char* name : kOrder) {
+        const QString value = environment.value(QString::fromLatin1(name));
+        if (value.isEmpty())
+            continue;
+        const QString lower = value.toLower();
+        if (lower.contains(QStringLiteral("utf-8")) || lower.contains(QStringLiteral("utf8")))
+            return environment;
+        break;
+    }
+    // Only the character type changes, so messages keep the user's language;
+    // LC_ALL, when set, would override it and is changed instead.
+    const QString which = environment.contains(QStringLiteral("LC_ALL")) &&
+                                  !environment.value(QStringLiteral("LC_ALL")).isEmpty()
+                              ? QStringLiteral("LC_ALL")
+                              : QStringLiteral("LC_CTYPE");
+    environment.insert(which, QStringLiteral("C.UTF-8"));
+    return environment;
+}
+
+void UseUtf8Locale() {
+    const QProcessEnvironment now = QProcessEnvironment::systemEnvironment();
+    const QProcessEnvironment wanted = PsppEnvironment(now);
+    for (const char* name : {"LC_ALL", "LC_CTYPE"})
+        if (wanted.value(QString::fromLatin1(name)) != now.value(QString::fromLatin1(name)))
+            qputenv(name, wanted.value(QString::fromLatin1(name)).toLatin1());
 }
 
 } // namespace kalvero

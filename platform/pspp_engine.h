@@ -18,10 +18,14 @@
 // the previous document was written as (SPV after SaveDocument, text after
 // ExportText). Text wanted from an SPV-only document is converted with
 // pspp-output; a Viewer document wanted after the engine has switched to text
-// is a failure, since the syntax file cannot be run again.
+// is a failure, since the syntax file cannot be run again. pspp's exit
+// status 1 means errors inside the syntax file: its output holds them, and
+// SyntaxHadErrors says so.
 #pragma once
 
 #include "batch/statistics_engine.h"
+
+#include <QProcessEnvironment>
 
 #include <memory>
 #include <string>
@@ -30,7 +34,22 @@ namespace kalvero {
 
 class PsppEngineFactory : public EngineFactory {
 public:
+    // timeLimitSeconds > 0 ends a syntax file still running after that long
+    // (RunSyntaxFile then throws EngineTimedOut).
+    explicit PsppEngineFactory(int timeLimitSeconds = 0) : timeLimitSeconds_(timeLimitSeconds) {}
     std::unique_ptr<EngineApplication> CreateObject(const std::string& progId) override;
+
+private:
+    int timeLimitSeconds_;
 };
+
+// The environment pspp runs in: the given one, but with a UTF-8 character
+// type when its locale is not UTF-8 (pspp reads syntax files by the locale,
+// and under cron the locale is often "C").
+QProcessEnvironment PsppEnvironment(QProcessEnvironment environment);
+
+// Gives this program the environment of PsppEnvironment, before Qt starts
+// (which would otherwise warn about the locale and switch it by itself).
+void UseUtf8Locale();
 
 } // namespace kalvero
