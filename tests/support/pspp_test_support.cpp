@@ -147,4 +147,29 @@ std::string RunProgram(const std::string& program, const std::vector<std::string
     return process.readAll().toStdString();
 }
 
+CommandResult RunCommand(const Command& command) {
+    QProcess process;
+    QStringList arguments;
+    for (const std::string& argument : command.arguments)
+        arguments << QFile::decodeName(QByteArray::fromStdString(argument));
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : command.environment)
+        environment.insert(QString::fromStdString(name), QString::fromStdString(value));
+    process.setProcessEnvironment(environment);
+    if (!command.folder.empty())
+        process.setWorkingDirectory(QFile::decodeName(command.folder.c_str()));
+    process.start(QFile::decodeName(command.program.c_str()), arguments);
+    process.write(QByteArray::fromStdString(command.input));
+    process.closeWriteChannel();
+    CommandResult result;
+    if (process.waitForFinished(command.timeoutMs) && process.exitStatus() == QProcess::NormalExit)
+        result.exitCode = process.exitCode();
+    else
+        process.kill();
+    process.waitForFinished(-1);
+    result.output = process.readAllStandardOutput().toStdString();
+    result.errors = process.readAllStandardError().toStdString();
+    return result;
+}
+
 } // namespace kalvero::testing

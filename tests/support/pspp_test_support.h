@@ -8,6 +8,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 namespace kalvero::testing {
@@ -81,5 +82,22 @@ std::vector<ChildProcess> ChildrenOfThisProcess();
 // exitCode receives its exit status (-1 when it did not run normally).
 std::string RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                        int& exitCode);
+
+// A program run with more control: standard input, a working directory and
+// environment variables set on top of this process's.
+struct Command {
+    std::string program;
+    std::vector<std::string> arguments;
+    std::string input;
+    std::string folder; // empty: this process's
+    std::vector<std::pair<std::string, std::string>> environment;
+    int timeoutMs = 120000;
+};
+struct CommandResult {
+    int exitCode = -1; // -1 when it did not exit normally in time
+    std::string output;
+    std::string errors;
+};
+CommandResult RunCommand(const Command& command);
 
 } // namespace kalvero::testing
