@@ -15,6 +15,9 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // Under a locale that is not UTF-8, file names and pspp's syntax files
+    // are read as UTF-8 all the same.
+    kalvero::UseUtf8Locale();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kalvero"));
     QGuiApplication::setDesktopFileName(QStringLiteral("kalvero"));

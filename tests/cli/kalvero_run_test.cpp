@@ -287,7 +287,7 @@ TEST_F(KalveroRunTest, EntriesFromStandardInputWithAwkwardNames) {
 
     testing::Command command;
     command.program = KALVERO_RUN;
-    command.arguments = {"-0", "-f", "text", "-"};
+    command.arguments = {"-0", "-j1", "-f", "text", "--log", "run.log", "-"};
     command.input = input;
     command.folder = folder_.Files();
     command.environment = {{"LC_ALL", "C"}};
@@ -296,6 +296,10 @@ TEST_F(KalveroRunTest, EntriesFromStandardInputWithAwkwardNames) {
     EXPECT_THAT(result.errors, ::testing::Not(HasSubstr("Qt")));
     for (const std::string& name : names)
         EXPECT_TRUE(Exists(folder_.Path(name.substr(0, name.size() - 3) + "txt"))) << name;
+    // Every name is one log line, its line end escaped.
+    const auto lines = LogLines(folder_.Path("run.log"));
+    ASSERT_EQ(lines.size(), names.size() + 1);
+    EXPECT_EQ(lines[1].at(0), "new\\nline.sps");
     EXPECT_THAT(ReadFile(folder_.Path("latin.txt")), HasSubstr("Gr\xc3\xbc\xc3\x9f"
                                                                "e"));
 }
