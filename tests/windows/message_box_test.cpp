@@ -4,6 +4,8 @@
 #include "windows/common/window_services.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -19,6 +21,8 @@ TEST(QtMessageService, ShowsOkOnlyWithoutIconUnderTheApplicationTitleAndWaitsFor
     QMessageBox::Icon icon = QMessageBox::Warning;
     Qt::WindowModality modality = Qt::NonModal;
     QList<QAbstractButton*> buttons;
+    int textIndent = -1;
+    bool okHasIcon = true;
     bool pressed = false;
     QTimer press;
     press.setInterval(10);
@@ -31,6 +35,10 @@ TEST(QtMessageService, ShowsOkOnlyWithoutIconUnderTheApplicationTitleAndWaitsFor
         icon = box->icon();
         modality = box->windowModality();
         buttons = box->buttons();
+        // No room is kept for an icon that is not there.
+        textIndent = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))->x() -
+                     box->layout()->contentsMargins().left();
+        okHasIcon = !box->button(QMessageBox::Ok)->icon().isNull();
         pressed = true;
         box->button(QMessageBox::Ok)->click();
     });
@@ -48,6 +56,8 @@ TEST(QtMessageService, ShowsOkOnlyWithoutIconUnderTheApplicationTitleAndWaitsFor
     EXPECT_EQ(icon, QMessageBox::NoIcon);
     EXPECT_EQ(modality, Qt::ApplicationModal);
     EXPECT_EQ(buttons.size(), 1);
+    EXPECT_EQ(textIndent, 0);
+    EXPECT_FALSE(okHasIcon);
 }
 
 } // namespace

@@ -82,6 +82,23 @@ TEST_F(SyntaxSelectTest, StartsAtTheWorkingDirectoryListingFilesThatAreNotHidden
     EXPECT_EQ(dialog.Drive1->itemText(0), QStringLiteral("/"));
 }
 
+// Deep in the tree, the current directory is shown with its subdirectories
+// below it, not in the last row with its subdirectories out of view.
+TEST_F(SyntaxSelectTest, ShowsTheCurrentDirectoryWithItsSubdirectories) {
+    const QString deep = folder.filePath(QStringLiteral("a/b/c/d/e/f/g/h/i/j/k/l"));
+    for (const char* sub : {"s1", "s2", "s3"})
+        ASSERT_TRUE(QDir().mkpath(deep + QLatin1Char('/') + QLatin1String(sub)));
+    QDir::setCurrent(deep);
+    SyntaxSelectWindow& dialog = OpenDialog();
+    dialog.show();
+    QTreeWidgetItem* current = dialog.Dir1->currentItem();
+    ASSERT_NE(current, nullptr);
+    const QRect view = dialog.Dir1->viewport()->rect();
+    // The list has room for a few rows: the current directory comes first.
+    EXPECT_EQ(dialog.Dir1->visualItemRect(current).top(), 0);
+    EXPECT_TRUE(view.contains(dialog.Dir1->visualItemRect(current->child(0))));
+}
+
 TEST_F(SyntaxSelectTest, StandsRightOfTheMainWindowWithTopsLevel) {
     main->move(main->pos() + QPoint(13, 21));
     SyntaxSelectWindow& dialog = OpenDialog();

@@ -2,6 +2,7 @@
 
 #include "windows/common/program_icon.h"
 #include "windows/common/twips.h"
+#include "windows/common/window_font.h"
 #include "windows/common/window_services.h"
 
 #include <QCloseEvent>
@@ -87,6 +88,7 @@ AboutBox::AboutBox()
       lblDescription(new QLabel(this)), lblDisclaimer(new QLabel(this)),
       cmdOK(new QPushButton(this)),
       cmdSysInfo(new QPushButton(this)), Line1{new QWidget(this), new QWidget(this)} {
+    setFont(WindowFont());
     CreateControls();
 
     setWindowTitle(QStringLiteral("Information about SPSS_KALVERO "));

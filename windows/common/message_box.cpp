@@ -2,7 +2,10 @@
 
 #include "windows/common/window_services.h"
 
+#include <QGridLayout>
+#include <QIcon>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 
 namespace kalvero {
@@ -12,6 +15,16 @@ void QtMessageService::ShowMessage(const std::string& text) {
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
                     QMessageBox::Ok);
     box.setWindowModality(Qt::ApplicationModal);
+    // Without an icon, the box keeps no room for one: the layout's spacer in
+    // the icon's column would indent the text.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        for (int i = grid->count() - 1; i >= 0; --i)
+            if (QLayoutItem* item = grid->itemAt(i); item->spacerItem() != nullptr)
+                delete grid->takeAt(i);
+        grid->setHorizontalSpacing(0);
+    }
+    // OK only says "OK", whatever the desktop theme puts on dialog buttons.
+    box.button(QMessageBox::Ok)->setIcon(QIcon());
     box.exec();
 }
 

@@ -2,6 +2,7 @@
 
 #include "windows/common/placement.h"
 #include "windows/common/twips.h"
+#include "windows/common/window_font.h"
 #include "windows/help/help_text.h"
 #include "windows/main/main_window.h"
 
@@ -33,6 +34,7 @@ HelpPlacement HelpPlacementBeside(double mainLeft, double mainTop, double mainWi
 }
 
 HelpWindow::HelpWindow() : QWidget(nullptr, kHelpWindowFlags), Text1(new QPlainTextEdit(this)) {
+    setFont(WindowFont());
     setObjectName(QStringLiteral("HILFE"));
     setWindowTitle(QStringLiteral("SPSS KALVERO HELP"));
     resize(TwipsToPixelsX(kClientWidth), TwipsToPixelsY(kClientHeight));

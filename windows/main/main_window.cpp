@@ -2,9 +2,11 @@
 
 #include "batch/run_command.h"
 #include "windows/about/about_box.h"
+#include "windows/common/classic_frame.h"
 #include "windows/common/placement.h"
 #include "windows/common/program_icon.h"
 #include "windows/common/twips.h"
+#include "windows/common/window_font.h"
 #include "windows/common/window_services.h"
 #include "windows/common/wrapping_controls.h"
 #include "windows/help/help_window.h"
@@ -15,7 +17,6 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QFile>
-#include <QGroupBox>
 #include <QListWidget>
 #include <QMenuBar>
 #include <QRadioButton>
@@ -43,10 +44,7 @@ MainWindow::MainWindow()
     setObjectName(QStringLiteral("MAIN"));
     setWindowTitle(QStringLiteral("SPSS - KALVERO"));
     setWindowIcon(ProgramIcon());
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(WindowFont());
 
     CreateMenu();
     CreateControls();
@@ -84,14 +82,15 @@ void MainWindow::CreateControls() {
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setSortingEnabled(false);
 
-    Frame1 = Place(new QGroupBox(QStringLiteral("Input"), client), "Frame1", 240, 2520, 2415, 855);
+    Frame1 =
+        Place(new ClassicFrame(QStringLiteral("Input"), client), "Frame1", 240, 2520, 2415, 855);
     Option1 =
         Place(new QRadioButton(QStringLiteral("Syntax"), Frame1), "Option1", 240, 240, 1815, 195);
     Option2 = Place(new QRadioButton(QStringLiteral("Lists of syntaxes"), Frame1), "Option2", 240,
                     600, 1575, 195);
 
     Frame2 =
-        Place(new QGroupBox(QStringLiteral("Output"), client), "Frame2", 240, 3960, 2415, 1215);
+        Place(new ClassicFrame(QStringLiteral("Output"), client), "Frame2", 240, 3960, 2415, 1215);
     Option3 = Place(new QRadioButton(QStringLiteral("Viewer (.spo)"), Frame2), "Option3", 240, 240,
                     1215, 195);
     Option4 = Place(new QRadioButton(QStringLiteral("Draft (.rtf)"), Frame2), "Option4", 240, 600,

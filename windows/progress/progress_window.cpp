@@ -2,6 +2,7 @@
 
 #include "windows/common/placement.h"
 #include "windows/common/twips.h"
+#include "windows/common/window_font.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -16,6 +17,7 @@ ProgressWindow::ProgressWindow()
                            Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("WAIT"));
     setWindowTitle(QStringLiteral("WAIT"));
+    setFont(WindowFont());
     SetClientSizeInTwips(*this, 4980, 1125);
     CreateControls();
     Load();

@@ -121,7 +121,23 @@ void DirectoryList::Rebuild() {
     }
     current->setExpanded(true);
     setCurrentItem(current);
+    ShowCurrentWithSubdirectories();
+}
+
+void DirectoryList::ShowCurrentWithSubdirectories() {
+    QTreeWidgetItem* current = currentItem();
+    if (!current)
+        return;
+    if (current->childCount() > 0)
+        scrollToItem(current->child(current->childCount() - 1));
+    // Brought into view from below, the current directory lands at the top.
     scrollToItem(current);
+}
+
+void DirectoryList::showEvent(QShowEvent* event) {
+    QTreeWidget::showEvent(event);
+    // Until the list is shown, its viewport has no size to scroll in.
+    ShowCurrentWithSubdirectories();
 }
 
 void DirectoryList::Open(QTreeWidgetItem* item) {

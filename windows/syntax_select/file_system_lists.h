@@ -42,9 +42,13 @@ signals:
 protected:
     // A classic directory list shows its levels by indentation alone.
     void drawBranches(QPainter*, const QRect&, const QModelIndex&) const override {}
+    void showEvent(QShowEvent* event) override;
 
 private:
     void Rebuild();
+    // Scrolls so that the current directory and its subdirectories are in
+    // view, with as many of its parents above them as fit.
+    void ShowCurrentWithSubdirectories();
     void Open(QTreeWidgetItem* item);
 
     QString path_;

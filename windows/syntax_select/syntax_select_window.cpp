@@ -2,6 +2,7 @@
 
 #include "windows/common/placement.h"
 #include "windows/common/twips.h"
+#include "windows/common/window_font.h"
 #include "windows/common/wrapping_controls.h"
 #include "windows/main/main_window.h"
 
@@ -15,10 +16,7 @@ FormInstance<SyntaxSelectWindow> SYNT_SELECT;
 SyntaxSelectWindow::SyntaxSelectWindow() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("SYNT_SELECT"));
     setWindowTitle(QStringLiteral("Syntax Selection "));
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans")});
-    font.setPointSizeF(8.25);
-    setFont(font);
+    setFont(WindowFont());
     SetClientSizeInTwips(*this, 4845, 5430);
     CreateControls();
     Load();
