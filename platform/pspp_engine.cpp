@@ -14,7 +14,10 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -396,6 +399,31 @@ private:
     std::shared_ptr<EngineCore> core_;
 };
 
+// The pspp that last answered with its version: asking costs as much as
+// starting pspp for a syntax file, so a pspp is asked once while it stays
+// the same file (same place, identity and modification time).
+struct AnsweredPspp {
+    QString path;
+    dev_t device = 0;
+    ino_t inode = 0;
+    std::int64_t modified = 0;
+    bool operator==(const AnsweredPspp& other) const {
+        return path == other.path && device == other.device && inode == other.inode &&
+               modified == other.modified;
+    }
+};
+std::mutex answeredLock;
+std::optional<AnsweredPspp> answered;
+
+std::optional<AnsweredPspp> Identify(const QString& pspp) {
+    struct stat info {};
+    if (::stat(FromQt(pspp).c_str(), &info) != 0)
+        return std::nullopt;
+    return AnsweredPspp{pspp, info.st_dev, info.st_ino,
+                        static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                            info.st_mtim.tv_nsec};
+}
+
 // pspp on PATH, checked by asking it for its version.
 QString FindPspp() {
     const QString pspp = QStandardPaths::findExecutable(QStringLiteral("pspp"));
@@ -403,6 +431,12 @@ QString FindPspp() {
         throw EngineError(std::string("The statistics package PSPP cannot be found: there is no "
                                       "program pspp on the search path (PATH). ") +
                           kInstallHint);
+    const std::optional<AnsweredPspp> identity = Identify(pspp);
+    {
+        const std::lock_guard<std::mutex> lock(answeredLock);
+        if (identity && answered == identity)
+            return pspp;
+    }
     ChildRequest request;
     request.program = pspp;
     request.arguments << QStringLiteral("--version");
@@ -419,6 +453,8 @@ QString FindPspp() {
     if (!reason.empty())
         throw EngineError("The statistics package PSPP (" + Describe(pspp) +
                           ") cannot be started: " + reason + ". " + kInstallHint);
+    const std::lock_guard<std::mutex> lock(answeredLock);
+    answered = identity;
     return pspp;
 }
 

@@ -134,9 +134,14 @@ TEST_F(PsppEngineTest, CreationWithoutPsppOnPathTellsWhatToInstall) {
 }
 
 TEST_F(PsppEngineTest, CreationWithAPsppThatDoesNotStartFails) {
-    // A "pspp" that exits with status 1 at once.
-    ASSERT_EQ(::symlink("/bin/false", folder.Path("pspp").c_str()), 0);
     testing::EnvironmentVariable path("PATH", folder.Files());
+    // One that answers is asked once; replaced, the new one is asked again.
+    WriteFile(folder.Path("pspp"), "#!/bin/sh\necho 'pspp (GNU PSPP) 1.6.2'\n");
+    ASSERT_EQ(::chmod(folder.Path("pspp").c_str(), 0755), 0);
+    EXPECT_NE(factory.CreateObject(kEngineProgId), nullptr);
+    // A "pspp" that exits with status 1 at once.
+    ASSERT_EQ(::unlink(folder.Path("pspp").c_str()), 0);
+    ASSERT_EQ(::symlink("/bin/false", folder.Path("pspp").c_str()), 0);
     EXPECT_THAT(FailureOf([&] { factory.CreateObject(kEngineProgId); }),
                 AllOf(HasSubstr("cannot be started"), HasSubstr("exit status 1"),
                       HasSubstr("package pspp")));
