@@ -70,6 +70,17 @@ TEST_F(WindowTest, EveryCaptionFitsItsControlInItsWindowsFont) {
                 << window->objectName().toStdString() << "." << control->objectName().toStdString();
             EXPECT_LE(needed.height(), area.height())
                 << window->objectName().toStdString() << "." << control->objectName().toStdString();
+            // The box or circle of an option button or check box, too.
+            if (qobject_cast<QRadioButton*>(control) || qobject_cast<QCheckBox*>(control)) {
+                QStyleOptionButton option;
+                option.initFrom(control);
+                const QRect indicator = control->style()->subElementRect(
+                    qobject_cast<QRadioButton*>(control) ? QStyle::SE_RadioButtonIndicator
+                                                         : QStyle::SE_CheckBoxIndicator,
+                    &option, control);
+                EXPECT_TRUE(control->rect().contains(indicator))
+                    << control->objectName().toStdString();
+            }
             ++measured;
         }
     }

@@ -1,6 +1,7 @@
 #include "windows/common/message_box.h"
 
 #include "windows/common/window_services.h"
+#include "windows/common/x11_window_manager.h"
 
 #include <QGridLayout>
 #include <QIcon>
@@ -25,6 +26,7 @@ void QtMessageService::ShowMessage(const std::string& text) {
     }
     // OK only says "OK", whatever the desktop theme puts on dialog buttons.
     box.button(QMessageBox::Ok)->setIcon(QIcon());
+    OfferNoMaximise(box);
     box.exec();
 }
 

@@ -1,6 +1,7 @@
 #include "windows/common/placement.h"
 
 #include "windows/common/twips.h"
+#include "windows/common/x11_window_manager.h"
 
 #include <QApplication>
 #include <QMargins>
@@ -60,19 +61,35 @@ TwipsPoint OuterPositionInTwips(const QWidget& widget) {
     return {PixelsToTwipsX(position.x(), screen), PixelsToTwipsY(position.y(), screen)};
 }
 
-TwipsSize OuterSizeInTwips(const QWidget& widget) {
+namespace {
+TwipsSize OuterSizeWith(const QWidget& widget, const QMargins& frame) {
     const QScreen* screen = ScreenOf(widget);
-    const QMargins frame = FrameMargins(widget);
     const QSize size = widget.size().grownBy(frame);
     return {PixelsToTwipsX(size.width(), screen), PixelsToTwipsY(size.height(), screen)};
 }
+} // namespace
 
-void MoveToTwips(QWidget& window, const TwipsPoint& position) {
+TwipsSize OuterSizeInTwips(const QWidget& widget) {
+    return OuterSizeWith(widget, FrameMargins(widget));
+}
+
+namespace {
+void MoveFrameTo(QWidget& window, const TwipsPoint& position, const QMargins& frame) {
     const QScreen* screen = ScreenOf(window);
     const QPoint origin = screen ? screen->geometry().topLeft() : QPoint(0, 0);
-    // QWidget::move places a window's frame, so this is the outer corner.
-    window.move(origin + QPoint(TwipsToPixelsX(position.left, screen),
-                                TwipsToPixelsY(position.top, screen)));
+    QPoint corner = origin + QPoint(TwipsToPixelsX(position.left, screen),
+                                    TwipsToPixelsY(position.top, screen));
+    // QWidget::move places a window's frame; but a window that already has
+    // its native window and is not shown yet is placed by its client area,
+    // since Qt does not know its frame yet.
+    if (window.testAttribute(Qt::WA_WState_Created) && !window.isVisible())
+        corner += QPoint(frame.left(), frame.top());
+    window.move(corner);
+}
+} // namespace
+
+void MoveToTwips(QWidget& window, const TwipsPoint& position) {
+    MoveFrameTo(window, position, FrameMargins(window));
 }
 
 void SetClientSizeInTwips(QWidget& window, double width, double height, int extraHeight) {
@@ -82,10 +99,17 @@ void SetClientSizeInTwips(QWidget& window, double width, double height, int extr
 
 void PlaceFifthAcrossCentred(QWidget& window) {
     const TwipsSize screen = ScreenSizeInTwips(window);
-    const TwipsSize outer = OuterSizeInTwips(window);
-    MoveToTwips(window, FifthAcrossCentred(
-                            static_cast<float>(screen.width), static_cast<float>(screen.height),
-                            static_cast<float>(outer.width), static_cast<float>(outer.height)));
+    QMargins frame = FrameMargins(window);
+    // The program's first window has no other to learn its frame from: the
+    // window manager is asked for it before the window is shown.
+    if (frame.isNull() && !window.isVisible())
+        frame = RequestFrameExtents(window).value_or(QMargins());
+    const TwipsSize outer = OuterSizeWith(window, frame);
+    MoveFrameTo(
+        window,
+        FifthAcrossCentred(static_cast<float>(screen.width), static_cast<float>(screen.height),
+                           static_cast<float>(outer.width), static_cast<float>(outer.height)),
+        frame);
 }
 
 } // namespace kalvero

@@ -3,6 +3,7 @@
 #include "windows/common/placement.h"
 #include "windows/common/twips.h"
 #include "windows/common/window_font.h"
+#include "windows/common/x11_window_manager.h"
 #include "windows/help/help_text.h"
 #include "windows/main/main_window.h"
 
@@ -38,6 +39,7 @@ HelpWindow::HelpWindow() : QWidget(nullptr, kHelpWindowFlags), Text1(new QPlainT
     setObjectName(QStringLiteral("HILFE"));
     setWindowTitle(QStringLiteral("SPSS KALVERO HELP"));
     resize(TwipsToPixelsX(kClientWidth), TwipsToPixelsY(kClientHeight));
+    OfferNoMaximise(*this);
 
     Text1->setObjectName(QStringLiteral("Text1"));
     Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);

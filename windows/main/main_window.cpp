@@ -3,12 +3,14 @@
 #include "batch/run_command.h"
 #include "windows/about/about_box.h"
 #include "windows/common/classic_frame.h"
+#include "windows/common/fitting_indicators.h"
 #include "windows/common/placement.h"
 #include "windows/common/program_icon.h"
 #include "windows/common/twips.h"
 #include "windows/common/window_font.h"
 #include "windows/common/window_services.h"
 #include "windows/common/wrapping_controls.h"
+#include "windows/common/x11_window_manager.h"
 #include "windows/help/help_window.h"
 #include "windows/main/run_input_guard.h"
 #include "windows/main/window_run_progress.h"
@@ -51,6 +53,7 @@ MainWindow::MainWindow()
     SetTabOrder();
     const int menuHeight = menuBar()->isNativeMenuBar() ? 0 : menuBar()->sizeHint().height();
     SetClientSizeInTwips(*this, 7515, 6465, menuHeight);
+    OfferNoMaximise(*this);
     Load();
 }
 
@@ -106,6 +109,8 @@ void MainWindow::CreateControls() {
         new WrappingCheckBox(
             QStringLiteral("Shut down the computer after executing the given syntaxes"), client),
         "Check1", 240, 5640, 2415, 375);
+
+    FitIndicators(*client);
 
     connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1Click);
     connect(Command2, &QPushButton::clicked, this, &MainWindow::Command2Click);

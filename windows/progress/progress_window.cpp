@@ -3,6 +3,7 @@
 #include "windows/common/placement.h"
 #include "windows/common/twips.h"
 #include "windows/common/window_font.h"
+#include "windows/common/x11_window_manager.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -19,6 +20,7 @@ ProgressWindow::ProgressWindow()
     setWindowTitle(QStringLiteral("WAIT"));
     setFont(WindowFont());
     SetClientSizeInTwips(*this, 4980, 1125);
+    OfferNoMaximise(*this);
     CreateControls();
     Load();
 }

@@ -1,0 +1,132 @@
+#include "windows/common/x11_window_manager.h"
+
+#include <QGuiApplication>
+#include <QWidget>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <vector>
+#include <xcb/xcb.h>
+
+namespace kalvero {
+namespace {
+
+constexpr std::uint32_t kMotifFunctions = 1;   // flag: the functions field is set
+constexpr std::uint32_t kMotifFunctionAll = 1; // function bits
+constexpr std::uint32_t kMotifFunctionResize = 2;
+constexpr std::uint32_t kMotifFunctionMove = 4;
+constexpr std::uint32_t kMotifFunctionMinimise = 8;
+constexpr std::uint32_t kMotifFunctionMaximise = 16;
+constexpr std::uint32_t kMotifFunctionClose = 32;
+constexpr int kFrameExtentsWaitMs = 500;
+
+xcb_connection_t* Connection() {
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return nullptr;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
+    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+        connection,
+        xcb_intern_atom(connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+        nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
+
+// A property's 32-bit values (empty when it is not set).
+std::vector<std::uint32_t> Values(xcb_connection_t* connection, xcb_window_t window,
+                                  xcb_atom_t property) {
+    std::vector<std::uint32_t> values;
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, XCB_ATOM_ANY, 0, 64),
+        nullptr);
+    if (reply && reply->format == 32) {
+        const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+        values.assign(data, data + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return values;
+}
+
+xcb_window_t Root(xcb_connection_t* connection) {
+    return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+}
+
+// The name the running window manager gives itself (_NET_WM_NAME of its
+// _NET_SUPPORTING_WM_CHECK window).
+QByteArray WindowManagerName(xcb_connection_t* connection) {
+    const std::vector<std::uint32_t> check =
+        Values(connection, Root(connection), Atom(connection, "_NET_SUPPORTING_WM_CHECK"));
+    if (check.empty())
+        return {};
+    xcb_get_property_reply_t* reply = xcb_get_property_reply(
+        connection,
+        xcb_get_property(connection, 0, check.front(), Atom(connection, "_NET_WM_NAME"),
+                         XCB_ATOM_ANY, 0, 64),
+        nullptr);
+    QByteArray name;
+    if (reply)
+        name = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
+                          xcb_get_property_value_length(reply));
+    std::free(reply);
+    return name;
+}
+
+} // namespace
+
+std::optional<QMargins> RequestFrameExtents(QWidget& window) {
+    xcb_connection_t* connection = Connection();
+    if (!connection)
+        return std::nullopt;
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    const xcb_atom_t extents = Atom(connection, "_NET_FRAME_EXTENTS");
+    xcb_client_message_event_t request{};
+    request.response_type = XCB_CLIENT_MESSAGE;
+    request.format = 32;
+    request.window = id;
+    request.type = Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    xcb_send_event(connection, 0, Root(connection),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&request));
+    xcb_flush(connection);
+    // The window manager answers by setting the property; a window manager
+    // that does not know the request never does.
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kFrameExtentsWaitMs);
+    do {
+        const std::vector<std::uint32_t> values = Values(connection, id, extents);
+        if (values.size() == 4)
+            return QMargins(static_cast<int>(values[0]), static_cast<int>(values[2]),
+                            static_cast<int>(values[1]), static_cast<int>(values[3]));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < deadline);
+    return std::nullopt;
+}
+
+void OfferNoMaximise(QWidget& window) {
+    xcb_connection_t* connection = Connection();
+    if (!connection || WindowManagerName(connection) != "Openbox")
+        return;
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    const xcb_atom_t motif = Atom(connection, "_MOTIF_WM_HINTS");
+    std::vector<std::uint32_t> hints = Values(connection, id, motif);
+    hints.resize(5, 0);
+    std::uint32_t functions =
+        (hints[0] & kMotifFunctions) && !(hints[1] & kMotifFunctionAll)
+            ? hints[1]
+            : kMotifFunctionMove | kMotifFunctionMinimise | kMotifFunctionClose;
+    functions &= ~(kMotifFunctionResize | kMotifFunctionMaximise);
+    hints[0] |= kMotifFunctions;
+    hints[1] = functions;
+    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, motif, motif, 32,
+                        static_cast<std::uint32_t>(hints.size()), hints.data());
+    xcb_flush(connection);
+}
+
+} // namespace kalvero
