@@ -20,8 +20,8 @@ ProgressWindow::ProgressWindow()
     setWindowTitle(QStringLiteral("WAIT"));
     setFont(WindowFont());
     SetClientSizeInTwips(*this, 4980, 1125);
-    OfferNoMaximise(*this);
     CreateControls();
+    OfferNoMaximise(*this);
     Load();
 }
 
