@@ -4,15 +4,16 @@
 #include "batch/run_stop.h"
 #include "platform/child_process.h"
 #include "platform/engine_folder.h"
+#include "platform/html_to_rtf.h"
 #include "platform/local_files.h"
 #include "platform/output_checks.h"
-#include "platform/rtf_writer.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -55,8 +56,10 @@ struct RunOutput {
     // so that two outputs never share their data.
     bool textLinked = false;
     bool viewerLinked = false;
+    bool hasHtml = false; // a Draft document's source, its charts beside it
     std::string TextPath() const { return folder + "/output.txt"; }
     std::string ViewerPath() const { return folder + "/output.spv"; }
+    std::string HtmlPath() const { return folder + "/output.html"; }
 };
 
 // What a kind 0 document is expected to be written as.
@@ -107,7 +110,8 @@ public:
         output->syntaxName = name;
         output->folder = work_;
 
-        const bool wantText = kind_ == 1 || expected_ != Expected::Viewer;
+        const bool wantHtml = kind_ == 1;
+        const bool wantText = kind_ == 0 && expected_ != Expected::Viewer;
         const bool wantViewer = kind_ == 0 && expected_ != Expected::Text;
         ChildRequest request;
         request.program = pspp_;
@@ -120,7 +124,14 @@ public:
         if (wantViewer)
             request.arguments << "-o" << ToQt(output->ViewerPath()) << "-O"
                               << "format=spv";
-        request.arguments << file;
+        if (wantHtml)
+            request.arguments << "-o" << ToQt(output->HtmlPath()) << "-O"
+                              << "format=html";
+        // Named as in its own folder, where pspp runs, so that messages in
+        // the output read "a.sps:8: error: ..." rather than the full path.
+        const QString shortName = QFileInfo(file).fileName();
+        request.arguments << (shortName.startsWith(QLatin1Char('-')) ? "./" + shortName
+                                                                     : shortName);
         request.workingDirectory = ToQt(FolderOf(absolute));
         // pspp's own temporary files go into the work folder too, so that a
         // pspp killed half-way leaves nothing elsewhere.
@@ -134,7 +145,9 @@ public:
             Judge(outcome, name);
             output->hasText = wantText && QFileInfo::exists(ToQt(output->TextPath()));
             output->hasViewer = wantViewer && QFileInfo::exists(ToQt(output->ViewerPath()));
-            if ((wantText && !output->hasText) || (wantViewer && !output->hasViewer))
+            output->hasHtml = wantHtml && QFileInfo::exists(ToQt(output->HtmlPath()));
+            if ((wantText && !output->hasText) || (wantViewer && !output->hasViewer) ||
+                (wantHtml && !output->hasHtml))
                 throw EngineError("PSPP wrote no output for " + name + " (exit status " +
                                   std::to_string(outcome.exitCode) + ")" + MessagesOf(outcome));
             CheckComplete(*output);
@@ -186,7 +199,11 @@ public:
 
     void SaveDraft(const std::shared_ptr<RunOutput>& output, const std::string& path) {
         CheckOpen(output);
-        WriteFileAtomically(path, TextToRtf(ReadWholeFile(TextOf(*output))));
+        if (!output->hasHtml)
+            throw EngineError("There is no Draft document of " + output->syntaxName +
+                              ": the output kind is 0 (Viewer documents)");
+        WriteFileAtomically(
+            path, HtmlToRtf(ReadWholeFile(output->HtmlPath()), output->folder, PageForLocale()));
     }
 
     void ExportText(const std::shared_ptr<RunOutput>& output, const std::string& path) {
@@ -237,6 +254,17 @@ private:
     // is cut off or damaged, means it did not.
     void CheckComplete(const RunOutput& output) const {
         CheckRoomLeft(output.folder, "the output of " + output.syntaxName);
+        if (output.hasHtml) {
+            std::string html = ReadWholeFile(output.HtmlPath());
+            while (!html.empty() && std::isspace(static_cast<unsigned char>(html.back())))
+                html.pop_back();
+            // pspp ends its HTML with this comment once all of it is written.
+            static const std::string kEnd = "<!-- end of file -->";
+            if (html.size() < kEnd.size() ||
+                html.compare(html.size() - kEnd.size(), kEnd.size(), kEnd) != 0)
+                throw EngineError("PSPP's Draft output of " + output.syntaxName + " in " +
+                                  output.folder + " is incomplete: it does not end with " + kEnd);
+        }
         if (output.hasViewer) {
             const std::string problem = ZipProblem(output.ViewerPath());
             if (!problem.empty())
@@ -291,9 +319,11 @@ private:
         current_.reset();
     }
 
+    // Everything pspp wrote for the document: its outputs and its charts.
     static void RemoveOutput(const RunOutput& output) {
-        ::unlink(output.TextPath().c_str());
-        ::unlink(output.ViewerPath().c_str());
+        QDir folder(ToQt(output.folder));
+        for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+            folder.remove(name);
     }
 
     // The one folder that pspp writes into, kept from run to run.

@@ -11,7 +11,10 @@
 //
 // Documents: output kind 0 gives a Viewer document (SaveDocument writes
 // PSPP's SPV file, charts included; ExportText writes its text, without
-// charts), kind 1 a Draft document (SaveDocument writes the text as RTF).
+// charts), kind 1 a Draft document (SaveDocument writes pspp's HTML output,
+// tables and charts, as an RTF document: platform/html_to_rtf.h). The syntax
+// file is named to pspp as in its own folder, so that message locations in
+// every output read "a.sps:8: ...".
 // Each output format costs pspp time of its own, so pspp is asked only for
 // the output that will be written: for kind 0 the
 // first syntax file produces both SPV and text, and later files produce what

@@ -25,9 +25,8 @@ void AppendCodeUnit(std::string& out, char16_t unit) {
 
 } // namespace
 
-std::string TextToRtf(const std::string& text) {
+void AppendRtfText(std::string& out, const std::string& text, const char* lineEnd) {
     const QString decoded = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-    std::string out = kHeader;
     out.reserve(out.size() + static_cast<std::size_t>(decoded.size()) + 64);
     for (qsizetype i = 0; i < decoded.size(); ++i) {
         const char16_t unit = decoded.at(i).unicode();
@@ -42,13 +41,13 @@ std::string TextToRtf(const std::string& text) {
             out += "\\}";
             break;
         case u'\n':
-            out += "\\par\n";
+            out += lineEnd;
             break;
         case u'\r':
             // A CR LF pair ends one line; a lone CR ends one too.
             if (i + 1 < decoded.size() && decoded.at(i + 1) == u'\n')
                 break;
-            out += "\\par\n";
+            out += lineEnd;
             break;
         case u'\t':
             out += "\\tab ";
@@ -65,6 +64,11 @@ std::string TextToRtf(const std::string& text) {
             break;
         }
     }
+}
+
+std::string TextToRtf(const std::string& text) {
+    std::string out = kHeader;
+    AppendRtfText(out, text);
     out += "}\n";
     return out;
 }

@@ -12,4 +12,8 @@ namespace kalvero {
 // text is UTF-8; invalid sequences become U+FFFD.
 std::string TextToRtf(const std::string& text);
 
+// Appends UTF-8 text to an RTF document with the escapes above, line ends
+// written as lineEnd (a paragraph or a line break).
+void AppendRtfText(std::string& out, const std::string& text, const char* lineEnd = "\\par\n");
+
 } // namespace kalvero

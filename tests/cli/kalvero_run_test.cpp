@@ -31,12 +31,14 @@ std::string Tiny(int value) {
 }
 
 // A syntax file that never ends: it waits for data from a FIFO nobody opens,
-// after starting a process of its own in the background.
-std::string Endless(EngineTestFolder& folder, const std::string& name) {
+// after starting "sleep SECONDS" in the background (a number of its own for
+// each test, since tests run side by side).
+std::string Endless(EngineTestFolder& folder, const std::string& name, int seconds) {
     const std::string fifo = folder.Path(name + ".fifo");
     if (!Exists(fifo))
         ::mkfifo(fifo.c_str(), 0600);
-    return WriteFile(folder.Path(name), "HOST COMMAND=['sleep 3023 &'].\nDATA LIST FILE='" + name +
+    return WriteFile(folder.Path(name), "HOST COMMAND=['sleep " + std::to_string(seconds) +
+                                            " &'].\nDATA LIST FILE='" + name +
                                             ".fifo' /x 1.\nLIST.\n");
 }
 
@@ -53,6 +55,17 @@ std::vector<std::string> ProcessesMentioning(const std::string& text) {
             found.push_back(line);
     }
     return found;
+}
+
+// Processes mentioning text that are still there after a moment: a killed
+// process leaves the process table a little after the kill.
+std::vector<std::string> LeftRunning(const std::string& text) {
+    std::vector<std::string> left = ProcessesMentioning(text);
+    for (int i = 0; i < 100 && !left.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        left = ProcessesMentioning(text);
+    }
+    return left;
 }
 
 // The log's lines, each split into its fields.
@@ -88,7 +101,7 @@ protected:
         WriteFile(folder_.Path("jobs.lst"), "* the batch\na.sps\n\nb.sps\r\nerr.sps\n");
     }
     void TearDown() override {
-        EXPECT_THAT(ProcessesMentioning(folder_.Files()), IsEmpty());
+        EXPECT_THAT(LeftRunning(folder_.Temporary()), IsEmpty());
         EXPECT_THAT(folder_.LeftInTemporary(), IsEmpty());
     }
 
@@ -184,6 +197,10 @@ TEST_F(KalveroRunTest, KeepGoingAndRetryingTheFailures) {
     EXPECT_THAT(LogLines(log).at(2).at(7),
                 HasSubstr("not started: the run stopped at the failure of"));
     EXPECT_FALSE(Exists(folder_.Path("b.txt")));
+    // Messages name the syntax file as in its own folder.
+    const std::string messages = ReadFile(folder_.Path("err.txt"));
+    EXPECT_THAT(messages, HasSubstr("\nerr.sps:6: error: FREQUENCIES"));
+    EXPECT_THAT(messages, ::testing::Not(HasSubstr(folder_.Files())));
 
     WriteFile(folder_.Path("gone1.sps"), Tiny(5));
     WriteFile(folder_.Path("gone2.sps"), Tiny(6));
@@ -201,7 +218,7 @@ TEST_F(KalveroRunTest, KeepGoingAndRetryingTheFailures) {
 // A file still running when its time is up is ended with what it started;
 // nothing of it is published and the batch goes on.
 TEST_F(KalveroRunTest, TimeoutEndsTheFileAndEverythingItStarted) {
-    Endless(folder_, "endless.sps");
+    Endless(folder_, "endless.sps", 3023);
     const testing::CommandResult result =
         Run({"-k", "-j1", "-t", "1", "-f", "text", "--log", "run.log", "endless.sps", "a.sps"});
     EXPECT_EQ(result.exitCode, 1);
@@ -209,7 +226,7 @@ TEST_F(KalveroRunTest, TimeoutEndsTheFileAndEverythingItStarted) {
                 ::testing::ElementsAre("endless.sps timed-out", "a.sps ok"));
     EXPECT_THAT(result.errors, HasSubstr("did not finish"));
     EXPECT_FALSE(Exists(folder_.Path("endless.txt")));
-    EXPECT_THAT(ProcessesMentioning("sleep 3023"), IsEmpty());
+    EXPECT_THAT(LeftRunning("sleep 3023"), IsEmpty());
 }
 
 // Two workers write exactly what one writes; two syntax files that would
@@ -248,15 +265,15 @@ TEST_F(KalveroRunTest, ParallelRunsWriteWhatASerialRunWrites) {
 // SIGINT ends the running pspp processes, publishes nothing, logs every file
 // and exits with 130.
 TEST_F(KalveroRunTest, SigintStopsAParallelRunCleanly) {
-    Endless(folder_, "e1.sps");
-    Endless(folder_, "e2.sps");
+    Endless(folder_, "e1.sps", 3024);
+    Endless(folder_, "e2.sps", 3024);
     QProcess run;
     run.setWorkingDirectory(QString::fromStdString(folder_.Files()));
     run.start(QStringLiteral(KALVERO_RUN),
               {"-j2", "-f", "text", "--log", "run.log", "e1.sps", "e2.sps", "a.sps"});
     ASSERT_TRUE(run.waitForStarted());
     const pid_t pid = static_cast<pid_t>(run.processId());
-    const auto bothRunning = [&] { return ProcessesMentioning(folder_.Files()).size() == 2; };
+    const auto bothRunning = [&] { return ProcessesMentioning(folder_.Temporary()).size() == 2; };
     for (int i = 0; i < 500 && !bothRunning(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(bothRunning()) << "two pspp processes did not start";
@@ -269,6 +286,7 @@ TEST_F(KalveroRunTest, SigintStopsAParallelRunCleanly) {
     EXPECT_THAT(testing::NamesIn(folder_.Files()),
                 ::testing::UnorderedElementsAre("a.sps", "b.sps", "err.sps", "jobs.lst", "e1.sps",
                                                 "e2.sps", "e1.sps.fifo", "e2.sps.fifo", "run.log"));
+    EXPECT_THAT(LeftRunning("sleep 3024"), IsEmpty());
 }
 
 // Entries from standard input, NUL-separated, may hold any character; a
