@@ -278,7 +278,8 @@ public:
             }
             const Tag tag = ReadTag(html, pos);
             if (!tag.end && (tag.name == "style" || tag.name == "title")) {
-                const std::size_t end = Lower(html).find("</" + tag.name, pos);
+                // pspp writes its end tags in lower case.
+                const std::size_t end = html.find("</" + tag.name, pos);
                 pos = end == std::string::npos ? html.size() : html.find('>', end) + 1;
                 continue;
             }
@@ -498,12 +499,15 @@ private:
                 std::to_string(width) + "\\pich" + std::to_string(height) + "\\picwgoal" +
                 std::to_string(goalWidth) + "\\pichgoal" + std::to_string(goalHeight) + "\n";
         static const char kHex[] = "0123456789abcdef";
+        // Two hex digits a byte, a line end every 64 bytes.
+        std::size_t at = out_.size();
+        out_.resize(at + png.size() * 2 + png.size() / 64);
         for (std::size_t i = 0; i < png.size(); ++i) {
             const auto byte = static_cast<unsigned char>(png[i]);
-            out_ += kHex[byte >> 4];
-            out_ += kHex[byte & 15];
+            out_[at++] = kHex[byte >> 4];
+            out_[at++] = kHex[byte & 15];
             if (i % 64 == 63)
-                out_ += '\n';
+                out_[at++] = '\n';
         }
         out_ += "}\\par}\n";
         std::string title = tag.Attribute("alt");
