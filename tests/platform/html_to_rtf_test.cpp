@@ -8,7 +8,6 @@
 #include "tests/support/pspp_test_support.h"
 
 #include <QRegularExpression>
-#include <QStandardPaths>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -139,27 +138,8 @@ TEST(HtmlToRtf, AChartCutOffIsAFailure) {
     }
 }
 
-// LibreOffice's headless converter, with a profile of its own, as a reader
-// that owes nothing to the writer.
-std::string ConvertWithLibreOffice(const std::string& document, const std::string& format,
-                                   const std::string& folder) {
-    const QString soffice = QStandardPaths::findExecutable(QStringLiteral("soffice"));
-    testing::Command command{soffice.toStdString(),
-                             {"-env:UserInstallation=file://" + folder + "/profile", "--headless",
-                              "--convert-to", format, "--outdir", folder, document},
-                             {},
-                             folder,
-                             {},
-                             120000};
-    const testing::CommandResult result = testing::RunCommand(command);
-    EXPECT_EQ(result.exitCode, 0) << result.output << result.errors;
-    const std::string name = document.substr(document.rfind('/') + 1);
-    return ReadFile(folder + "/" + name.substr(0, name.rfind('.')) + "." +
-                    format.substr(0, format.find(':')));
-}
-
 TEST(DraftDocument, WrittenByTheEngineReadsBackInLibreOfficeWithEveryCellAndChart) {
-    if (QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty())
+    if (!testing::LibreOfficeInstalled())
         GTEST_SKIP() << "LibreOffice is not installed (Debian package libreoffice-writer-nogui)";
     testing::EngineTestFolder folder;
     const std::string syntax =
@@ -171,9 +151,11 @@ TEST(DraftDocument, WrittenByTheEngineReadsBackInLibreOfficeWithEveryCellAndChar
     engine->QuitEngine();
 
     const std::string text =
-        ConvertWithLibreOffice(folder.Path("charts.rtf"), "txt:Text", folder.Files());
+        testing::ReadBackWithLibreOffice({folder.Path("charts.rtf")}, "txt:Text", folder.Files())
+            .front();
     const std::string html =
-        ConvertWithLibreOffice(folder.Path("charts.rtf"), "html", folder.Files());
+        testing::ReadBackWithLibreOffice({folder.Path("charts.rtf")}, "html", folder.Files())
+            .front();
     EXPECT_EQ(Count(html, "<img"), 2u);
     // Every cell of pspp's own tables is in what LibreOffice reads.
     const QString source = QString::fromStdString(ReadFile(kSamples + "/merged.html"));

@@ -6,6 +6,8 @@
 #include "tests/support/fakes.h"
 #include "tests/support/pspp_test_support.h"
 
+#include <QTemporaryDir>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -47,6 +49,7 @@ TEST_P(PsppBatchRunTest, ThreeSyntaxFilesEachGetTheirOutput) {
     EXPECT_EQ(progress.lastValue, 3.0f);
     EXPECT_EQ(shutDown.requests, 0);
     const std::string extension = TraitsOf(format).extension;
+    std::vector<std::string> drafts;
     for (int i = 1; i <= 3; ++i) {
         const std::string n = std::to_string(i);
         const std::string output = folder.Path("wave" + n + "." + extension);
@@ -61,6 +64,7 @@ TEST_P(PsppBatchRunTest, ThreeSyntaxFilesEachGetTheirOutput) {
         }
         case OutputFormat::Draft:
             EXPECT_THAT(content, StartsWith("{\\rtf1"));
+            drafts.push_back(output);
             break;
         case OutputFormat::Text:
             break;
@@ -68,6 +72,14 @@ TEST_P(PsppBatchRunTest, ThreeSyntaxFilesEachGetTheirOutput) {
         if (format != OutputFormat::Viewer) {
             EXPECT_THAT(content, HasSubstr("v" + n));
         }
+    }
+    // The Draft documents read back by a reader of their own.
+    if (!drafts.empty() && testing::LibreOfficeInstalled()) {
+        QTemporaryDir readBack;
+        const std::vector<std::string> read =
+            testing::ReadBackWithLibreOffice(drafts, "txt:Text", readBack.path().toStdString());
+        for (std::size_t i = 0; i < read.size(); ++i)
+            EXPECT_THAT(read[i], HasSubstr("v" + std::to_string(i + 1)));
     }
     EXPECT_EQ(testing::NamesIn(folder.Files()).size(), 6u);
     EXPECT_THAT(folder.LeftInTemporary(), IsEmpty());

@@ -7,6 +7,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <csignal>
@@ -185,7 +186,7 @@ TEST_F(PsppEngineTest, TextHoldsTheTableAndNoChartFileIsLeftAnywhere) {
     engine->QuitEngine();
 }
 
-TEST_F(PsppEngineTest, DraftIsAsciiRtfInAFixedFontWithEscapedCharacters) {
+TEST_F(PsppEngineTest, DraftIsAsciiRtfWithTablesAndEscapedCharacters) {
     auto engine = Create(1);
     engine->RunSyntaxFile(Syntax("cities.sps", std::string(kUnicodeSyntax) + "DESCRIPTIVES n.\n"),
                           true);
@@ -196,8 +197,15 @@ TEST_F(PsppEngineTest, DraftIsAsciiRtfInAFixedFontWithEscapedCharacters) {
 
     const std::string rtf = ReadFile(folder.Path("cities.rtf"));
     EXPECT_THAT(rtf, StartsWith("{\\rtf1"));
-    EXPECT_THAT(rtf, HasSubstr("\\fmodern"));
+    EXPECT_THAT(rtf, HasSubstr("\\trowd"));
     EXPECT_THAT(rtf, HasSubstr("Descriptive Statistics"));
+    if (testing::LibreOfficeInstalled()) {
+        QTemporaryDir readBack;
+        EXPECT_THAT(testing::ReadBackWithLibreOffice({folder.Path("cities.rtf")}, "txt:Text",
+                                                     readBack.path().toStdString())
+                        .front(),
+                    HasSubstr("Z\xC3\xBCrich"));
+    }
     EXPECT_THAT(rtf, HasSubstr("Z\\u252?rich"));
     EXPECT_THAT(rtf, HasSubstr("\\u8364?-Kurs"));
     EXPECT_THAT(rtf, HasSubstr("smile \\u-10179?\\u-8704?")); // U+1F600 as a surrogate pair

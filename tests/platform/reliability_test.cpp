@@ -179,9 +179,15 @@ private:
     pid_t pspp_ = 0;
 };
 
+// Whether the process has ended: gone from the process table, or a zombie
+// that its new parent has not reaped yet.
 bool Gone(pid_t pid) {
     for (int i = 0; i < 100; ++i) {
         if (::kill(pid, 0) != 0 && errno == ESRCH)
+            return true;
+        const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+        const std::size_t close = stat.rfind(')');
+        if (close != std::string::npos && stat.compare(close, 4, ") Z ") == 0)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }

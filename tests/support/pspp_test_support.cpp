@@ -3,6 +3,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <cstdlib>
 #include <dirent.h>
@@ -170,6 +171,31 @@ CommandResult RunCommand(const Command& command) {
     result.output = process.readAllStandardOutput().toStdString();
     result.errors = process.readAllStandardError().toStdString();
     return result;
+}
+
+bool LibreOfficeInstalled() {
+    return !QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty();
+}
+
+std::vector<std::string> ReadBackWithLibreOffice(const std::vector<std::string>& documents,
+                                                 const std::string& format,
+                                                 const std::string& folder) {
+    Command command{QStandardPaths::findExecutable(QStringLiteral("soffice")).toStdString(),
+                    {"-env:UserInstallation=file://" + folder + "/libreoffice-profile",
+                     "--headless", "--convert-to", format, "--outdir", folder},
+                    {},
+                    folder,
+                    {},
+                    180000};
+    command.arguments.insert(command.arguments.end(), documents.begin(), documents.end());
+    RunCommand(command);
+    std::vector<std::string> read;
+    const std::string extension = format.substr(0, format.find(':'));
+    for (const std::string& document : documents) {
+        const std::string name = document.substr(document.rfind('/') + 1);
+        read.push_back(ReadFile(folder + "/" + name.substr(0, name.rfind('.')) + "." + extension));
+    }
+    return read;
 }
 
 } // namespace kalvero::testing
