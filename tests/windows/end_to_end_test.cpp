@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <gmock/gmock.h>
+
 #include <sys/stat.h>
 
 namespace kalvero::test {
@@ -114,6 +116,13 @@ TEST_F(EndToEndTest, EachFormatWritesBothOutputsBesideTheirSyntaxFiles) {
     ExpectCompletedRun();
     EXPECT_TRUE(Read(here + "/first.rtf").startsWith("{\\rtf"));
     EXPECT_TRUE(Read(here + "/second.rtf").contains("kalvero second syntax"));
+    if (testing::LibreOfficeInstalled()) {
+        QTemporaryDir readBack;
+        const std::vector<std::string> read = testing::ReadBackWithLibreOffice(
+            {(here + "/first.rtf").toStdString(), (here + "/second.rtf").toStdString()}, "txt:Text",
+            readBack.path().toStdString());
+        EXPECT_THAT(read.back(), ::testing::HasSubstr("kalvero second syntax"));
+    }
 
     messages.texts.clear();
     main->Option5->setChecked(true);
