@@ -10,6 +10,7 @@
 // each is printed with the ratios. A measurement, not a test.
 //
 // Usage: cli_bench [files (200)] [rounds (5)]
+#include "bench/median.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
@@ -26,6 +27,8 @@
 #include <vector>
 
 namespace {
+
+using kalvero::bench::Median;
 
 struct Variant {
     const char* name;
@@ -48,11 +51,6 @@ double Seconds(const Variant& variant, const QString& folder) {
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
         std::fprintf(stderr, "%s failed (exit status %d)\n", variant.name, process.exitCode());
     return seconds;
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 // measurement, not a test.
 //
 // Usage: draft_bench [rounds (3)]
+#include "bench/median.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -23,6 +24,8 @@
 
 namespace {
 
+using kalvero::bench::Median;
+
 double Seconds(const QString& program, const QStringList& arguments, const QString& folder) {
     QProcess process;
     process.setWorkingDirectory(folder);
@@ -32,11 +35,6 @@ double Seconds(const QString& program, const QStringList& arguments, const QStri
     process.start(program, arguments);
     process.waitForFinished(-1);
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 void Write(const QString& path, const std::string& text) {

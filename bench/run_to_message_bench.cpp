@@ -10,6 +10,7 @@
 // Usage: run_to_message_bench [rounds (20)]
 #include "batch/run_services.h"
 #include "batch/statistics_engine.h"
+#include "bench/median.h"
 #include "bench/quiet_services.h"
 #include "platform/pspp_engine.h"
 #include "windows/common/window_services.h"
@@ -79,11 +80,6 @@ double Ms(const char* from, const char* to) {
     return std::chrono::duration<double, std::milli>(marks[to] - marks[from]).count();
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -127,7 +123,7 @@ int main(int argc, char** argv) {
     std::printf("Run to message, one tiny syntax file (Viewer), median of %d rounds:\n", rounds);
     for (const char* part : {"before the engine", "engine start", "syntax file", "after the run",
                              "click to message", "pspp alone"})
-        std::printf("  %-18s %7.1f ms\n", part, Median(parts[part]));
+        std::printf("  %-18s %7.1f ms\n", part, bench::Median(parts[part]));
     Services() = {};
     return 0;
 }

@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
@@ -255,13 +256,17 @@ private:
     void CheckComplete(const RunOutput& output) const {
         CheckRoomLeft(output.folder, "the output of " + output.syntaxName);
         if (output.hasHtml) {
-            std::string html = ReadWholeFile(output.HtmlPath());
-            while (!html.empty() && std::isspace(static_cast<unsigned char>(html.back())))
-                html.pop_back();
-            // pspp ends its HTML with this comment once all of it is written.
+            // pspp ends its HTML with this comment once all of it is written;
+            // only the end of the file is read for it.
             static const std::string kEnd = "<!-- end of file -->";
-            if (html.size() < kEnd.size() ||
-                html.compare(html.size() - kEnd.size(), kEnd.size(), kEnd) != 0)
+            QFile file(ToQt(output.HtmlPath()));
+            std::string tail;
+            if (file.open(QIODevice::ReadOnly) && file.seek(std::max<qint64>(0, file.size() - 64)))
+                tail = file.readAll().toStdString();
+            while (!tail.empty() && std::isspace(static_cast<unsigned char>(tail.back())))
+                tail.pop_back();
+            if (tail.size() < kEnd.size() ||
+                tail.compare(tail.size() - kEnd.size(), kEnd.size(), kEnd) != 0)
                 throw EngineError("PSPP's Draft output of " + output.syntaxName + " in " +
                                   output.folder + " is incomplete: it does not end with " + kEnd);
         }

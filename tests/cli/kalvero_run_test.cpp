@@ -42,32 +42,6 @@ std::string Endless(EngineTestFolder& folder, const std::string& name, int secon
                                             ".fifo' /x 1.\nLIST.\n");
 }
 
-// Processes whose command line mentions text.
-std::vector<std::string> ProcessesMentioning(const std::string& text) {
-    std::vector<std::string> found;
-    for (const std::string& name : testing::NamesIn("/proc")) {
-        if (name.find_first_not_of("0123456789") != std::string::npos ||
-            name == std::to_string(::getpid()))
-            continue;
-        std::string line = ReadFile("/proc/" + name + "/cmdline");
-        std::replace(line.begin(), line.end(), '\0', ' ');
-        if (line.find(text) != std::string::npos)
-            found.push_back(line);
-    }
-    return found;
-}
-
-// Processes mentioning text that are still there after a moment: a killed
-// process leaves the process table a little after the kill.
-std::vector<std::string> LeftRunning(const std::string& text) {
-    std::vector<std::string> left = ProcessesMentioning(text);
-    for (int i = 0; i < 100 && !left.empty(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        left = ProcessesMentioning(text);
-    }
-    return left;
-}
-
 // The log's lines, each split into its fields.
 std::vector<std::vector<std::string>> LogLines(const std::string& path) {
     std::vector<std::vector<std::string>> lines;
@@ -101,7 +75,7 @@ protected:
         WriteFile(folder_.Path("jobs.lst"), "* the batch\na.sps\n\nb.sps\r\nerr.sps\n");
     }
     void TearDown() override {
-        EXPECT_THAT(LeftRunning(folder_.Temporary()), IsEmpty());
+        EXPECT_THAT(testing::LeftRunning(folder_.Temporary()), IsEmpty());
         EXPECT_THAT(folder_.LeftInTemporary(), IsEmpty());
     }
 
@@ -226,7 +200,7 @@ TEST_F(KalveroRunTest, TimeoutEndsTheFileAndEverythingItStarted) {
                 ::testing::ElementsAre("endless.sps timed-out", "a.sps ok"));
     EXPECT_THAT(result.errors, HasSubstr("did not finish"));
     EXPECT_FALSE(Exists(folder_.Path("endless.txt")));
-    EXPECT_THAT(LeftRunning("sleep 3023"), IsEmpty());
+    EXPECT_THAT(testing::LeftRunning("sleep 3023"), IsEmpty());
 }
 
 // Two workers write exactly what one writes; two syntax files that would
@@ -273,7 +247,9 @@ TEST_F(KalveroRunTest, SigintStopsAParallelRunCleanly) {
               {"-j2", "-f", "text", "--log", "run.log", "e1.sps", "e2.sps", "a.sps"});
     ASSERT_TRUE(run.waitForStarted());
     const pid_t pid = static_cast<pid_t>(run.processId());
-    const auto bothRunning = [&] { return ProcessesMentioning(folder_.Temporary()).size() == 2; };
+    const auto bothRunning = [&] {
+        return testing::ProcessesMentioning(folder_.Temporary()).size() == 2;
+    };
     for (int i = 0; i < 500 && !bothRunning(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_TRUE(bothRunning()) << "two pspp processes did not start";
@@ -286,7 +262,7 @@ TEST_F(KalveroRunTest, SigintStopsAParallelRunCleanly) {
     EXPECT_THAT(testing::NamesIn(folder_.Files()),
                 ::testing::UnorderedElementsAre("a.sps", "b.sps", "err.sps", "jobs.lst", "e1.sps",
                                                 "e2.sps", "e1.sps.fifo", "e2.sps.fifo", "run.log"));
-    EXPECT_THAT(LeftRunning("sleep 3024"), IsEmpty());
+    EXPECT_THAT(testing::LeftRunning("sleep 3024"), IsEmpty());
 }
 
 // Entries from standard input, NUL-separated, may hold any character; a

@@ -226,20 +226,6 @@ TEST(KilledProgramTest, TerminationSignalsEndPsppAndRemoveTheFolderAtOnce) {
     }
 }
 
-// Processes whose command line is exactly command.
-std::vector<pid_t> ProcessesRunning(const std::string& command) {
-    std::vector<pid_t> found;
-    for (const std::string& name : NamesIn("/proc")) {
-        if (name.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::string line = ReadFile("/proc/" + name + "/cmdline");
-        std::replace(line.begin(), line.end(), '\0', ' ');
-        if (line == command + " ")
-            found.push_back(static_cast<pid_t>(std::stol(name)));
-    }
-    return found;
-}
-
 // A TMPDIR that names no folder is a failure that names it; nothing is made
 // anywhere else instead.
 TEST(TemporaryFolderTest, AMissingTmpdirIsNamedInTheFailure) {
@@ -264,14 +250,9 @@ TEST(BackgroundProcessTest, EndsWithItsSyntaxFile) {
     auto engine = factory.CreateObject(kEngineProgId);
     engine->GetSettings()->SetOutputKind(0);
     engine->RunSyntaxFile(syntax, true);
-    // SIGKILL to the group is delivered at once but takes effect a moment later.
-    std::vector<pid_t> left = ProcessesRunning("sleep 3017");
-    for (int i = 0; i < 100 && !left.empty(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        left = ProcessesRunning("sleep 3017");
-    }
-    for (const pid_t pid : left)
-        ::kill(pid, SIGKILL);
+    const std::vector<testing::ChildProcess> left = testing::LeftRunning("sleep 3017");
+    for (const testing::ChildProcess& process : left)
+        ::kill(process.pid, SIGKILL);
     EXPECT_THAT(left, IsEmpty());
 }
 

@@ -5,12 +5,15 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 #include <unistd.h>
 
 namespace kalvero::testing {
@@ -130,6 +133,29 @@ std::vector<ChildProcess> ChildrenOf(pid_t self) {
                 {static_cast<pid_t>(std::stol(name)), stat.substr(open + 1, close - open - 1)});
     }
     return children;
+}
+
+std::vector<ChildProcess> ProcessesMentioning(const std::string& text) {
+    std::vector<ChildProcess> found;
+    for (const std::string& name : NamesIn("/proc")) {
+        if (name.find_first_not_of("0123456789") != std::string::npos ||
+            name == std::to_string(::getpid()))
+            continue;
+        std::string line = ReadFile("/proc/" + name + "/cmdline");
+        std::replace(line.begin(), line.end(), '\0', ' ');
+        if (line.find(text) != std::string::npos)
+            found.push_back({static_cast<pid_t>(std::stol(name)), line});
+    }
+    return found;
+}
+
+std::vector<ChildProcess> LeftRunning(const std::string& text) {
+    std::vector<ChildProcess> left = ProcessesMentioning(text);
+    for (int i = 0; i < 100 && !left.empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        left = ProcessesMentioning(text);
+    }
+    return left;
 }
 
 std::string RunProgram(const std::string& program, const std::vector<std::string>& arguments,

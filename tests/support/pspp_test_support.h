@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 
+#include <ostream>
 #include <string>
 #include <sys/types.h>
 #include <utility>
@@ -75,8 +76,18 @@ struct ChildProcess {
     pid_t pid;
     std::string command;
 };
+inline void PrintTo(const ChildProcess& process, std::ostream* out) {
+    *out << process.pid << " " << process.command;
+}
 std::vector<ChildProcess> ChildrenOf(pid_t parent);
 std::vector<ChildProcess> ChildrenOfThisProcess();
+
+// Processes other than this one whose command line (arguments joined by
+// blanks) mentions text.
+std::vector<ChildProcess> ProcessesMentioning(const std::string& text);
+// The same, after waiting up to 2 s for them to go: a killed process leaves
+// the process table a little after the kill.
+std::vector<ChildProcess> LeftRunning(const std::string& text);
 
 // Runs program with arguments (no shell) and returns its merged output;
 // exitCode receives its exit status (-1 when it did not run normally).
