@@ -37,6 +37,10 @@ struct LineCase {
     Lines lines;
 };
 
+void PrintTo(const LineCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 class ListFormatTest : public ::testing::TestWithParam<LineCase> {};
 
 TEST_P(ListFormatTest, SplitsLinesAsWrittenOnAnyPlatform) {

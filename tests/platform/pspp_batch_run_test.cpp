@@ -12,6 +12,11 @@
 #include <gtest/gtest.h>
 
 namespace kalvero {
+
+void PrintTo(OutputFormat format, std::ostream* os) {
+    *os << TraitsOf(format).extension;
+}
+
 namespace {
 
 using ::testing::ElementsAre;

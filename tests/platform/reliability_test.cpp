@@ -77,6 +77,11 @@ struct FullCase {
     bool outputFolderFull; // otherwise pspp's own (temporary) folder is full
 };
 
+void PrintTo(const FullCase& c, std::ostream* os) {
+    *os << TraitsOf(c.format).extension
+        << (c.outputFolderFull ? ", output folder" : ", pspp's folder");
+}
+
 class FullDiskTest : public ::testing::TestWithParam<FullCase> {};
 
 // A full disk is a failure naming the folder and the reason, the older
