@@ -1,7 +1,9 @@
 // Services of the operating system beside the batch run: reading a registry
 // value and starting a program. The about box uses them to find and start
 // the system information tool; the platform supplies the real ones and tests
-// supply fakes.
+// supply fakes. They sit beside the run's own services (run_services.h)
+// because the windows use them and the platform implements them, and
+// batch/ is the one folder that both include.
 #pragma once
 
 #include <cstdint>
