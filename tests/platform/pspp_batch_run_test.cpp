@@ -13,7 +13,7 @@
 
 namespace kalvero {
 
-void PrintTo(OutputFormat format, std::ostream* os) {
+static void PrintTo(OutputFormat format, std::ostream* os) {
     *os << TraitsOf(format).extension;
 }
 
