@@ -14,19 +14,16 @@
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <unistd.h>
 
 namespace kalvero {
 namespace {
 
+// A syntax file's name as the engine will read it: absolute, without a
+// leading "./".
 std::string Absolute(const std::string& path) {
-    if (path.empty() || path[0] == '/')
+    if (path.empty())
         return path;
-    std::string folder(4096, '\0');
-    while (::getcwd(folder.data(), folder.size()) == nullptr)
-        folder.resize(folder.size() * 2);
-    folder.resize(folder.find('\0'));
-    return (folder == "/" ? "" : folder) + "/" + (path.rfind("./", 0) == 0 ? path.substr(2) : path);
+    return AbsolutePath(path.rfind("./", 0) == 0 ? path.substr(2) : path);
 }
 
 // What an output path will be once written: the file it names when there is

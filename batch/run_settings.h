@@ -48,6 +48,12 @@ struct RunSettings {
 // syntax file. Both "/" and "\" separate directories.
 std::string OutputPathFor(const std::string& path, const std::string& extension);
 
+// name as an absolute path: unchanged when it starts with "/", otherwise the
+// current working directory, "/" and name. Nothing is cleaned up, so ".."
+// keeps its meaning across symbolic links. Throws EngineError when the
+// working directory is gone.
+std::string AbsolutePath(const std::string& name);
+
 // The operations by which a run shows its state. The progress window carries
 // out all but MinimiseMainWindow, which the main window carries out. Any of
 // them may throw; that is a failure of the run.

@@ -1,5 +1,6 @@
 #include "platform/local_files.h"
 
+#include "batch/run_settings.h"
 #include "batch/statistics_engine.h"
 
 #include "platform/output_checks.h"
@@ -58,22 +59,6 @@ private:
 };
 
 } // namespace
-
-std::string AbsolutePath(const std::string& name) {
-    if (!name.empty() && name.front() == '/')
-        return name;
-    std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            throw EngineError("Cannot resolve " + name +
-                              ": the working directory is not available: " + Reason(errno));
-        buffer.resize(buffer.size() * 2);
-    }
-    std::string path = buffer.data();
-    if (path.back() != '/')
-        path += '/';
-    return path + name;
-}
 
 std::string FolderOf(const std::string& absolutePath) {
     const std::size_t slash = absolutePath.rfind('/');

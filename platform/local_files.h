@@ -11,11 +11,6 @@
 
 namespace kalvero {
 
-// name as an absolute path: unchanged when it starts with "/", otherwise the
-// current working directory, "/" and name. Nothing is cleaned up, so ".."
-// keeps its meaning across symbolic links.
-std::string AbsolutePath(const std::string& name);
-
 // The folder part of an absolute path ("/" for a file in the root).
 std::string FolderOf(const std::string& absolutePath);
 

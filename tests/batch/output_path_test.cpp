@@ -1,6 +1,12 @@
+#include "batch/batch_jobs.h"
 #include "batch/run_settings.h"
+#include "tests/support/pspp_test_support.h"
+#include "tests/support/temp_dir.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace kalvero {
 namespace {
@@ -40,6 +46,25 @@ INSTANTIATE_TEST_SUITE_P(
                                  "spo",
                                  "/daten/\xC3\xBC"
                                  "bung.spo"}));
+
+// With its working directory removed, a relative syntax file cannot be
+// resolved: reading the entries fails naming it (and does not look for ever
+// for a larger buffer); absolute names need no working directory.
+TEST(AbsolutePathTest, WithoutAWorkingDirectoryARelativeEntryFailsNamingIt) {
+    testing::TempDir dir;
+    std::filesystem::create_directory(dir.Path("gone"));
+    const testing::WorkingDirectory inside(dir.Path("gone"));
+    std::filesystem::remove(dir.Path("gone"));
+    EXPECT_EQ(ReadEntries({"/data/a.sps"}, InputMode::SyntaxFiles).at(0).syntaxFile, "/data/a.sps");
+    try {
+        ReadEntries({"a.sps"}, InputMode::SyntaxFiles);
+        ADD_FAILURE() << "a relative entry was resolved without a working directory";
+    } catch (const EngineError& failure) {
+        EXPECT_THAT(failure.what(),
+                    ::testing::StartsWith(
+                        "Cannot resolve a.sps: the working directory is not available: "));
+    }
+}
 
 TEST(FormatTraitsTest, EachFormatSetsItsKindDocumentAndWriteMethod) {
     EXPECT_STREQ(TraitsOf(OutputFormat::Viewer).extension, "spo");
