@@ -144,9 +144,6 @@ void PlanOutputs(std::vector<BatchJob>& jobs, OutputFormat format,
         if (!job.refusal.empty())
             continue;
         try {
-            if (job.outputPath == job.syntaxFile)
-                throw std::runtime_error("The output " + ShortenName(job.outputPath) +
-                                         " would replace the syntax file itself");
             guard.Check(job.syntaxFile, job.outputPath);
         } catch (const std::exception& refused) {
             job.refusal = refused.what();

@@ -20,11 +20,13 @@ void OutputGuard::AddInput(const std::string& path, const char* what) {
 }
 
 void OutputGuard::Check(const std::string& syntax, const std::string& output) const {
+    const std::string prefix = "The output " + ShortenName(output);
+    if (output == syntax)
+        throw std::runtime_error(prefix + " would replace the syntax file itself");
     const auto target = FileIdentity(output);
     if (!target)
         return;
     const auto source = FileIdentity(syntax);
-    const std::string prefix = "The output " + ShortenName(output);
     if (source && *source == *target)
         throw std::runtime_error(prefix + " is the syntax file " + ShortenName(syntax) +
                                  " itself and would replace it");

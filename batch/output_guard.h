@@ -19,7 +19,8 @@ public:
     // file". A path that names no file is passed over.
     void AddInput(const std::string& path, const char* what);
     // Throws std::runtime_error naming both files when writing output for
-    // syntax would replace one of them.
+    // syntax would replace one of them; an output path spelled as the syntax
+    // file itself is refused even when that file does not exist.
     void Check(const std::string& syntax, const std::string& output) const;
     // Records that output now holds the output of syntax.
     void Written(const std::string& syntax, const std::string& output);

@@ -1,9 +1,6 @@
 #include "batch/run_steps.h"
 
-#include "batch/message_text.h"
 #include "batch/run_stop.h"
-
-#include <stdexcept>
 
 namespace kalvero {
 
@@ -26,9 +23,6 @@ void ExecuteSyntaxFile(EngineSession& session, OutputFormat format, const std::s
                        const std::string& outputPath, RunPosition& position) {
     position.syntaxFile = name;
     ThrowIfStopRequested();
-    if (outputPath == name)
-        throw std::runtime_error("The output " + ShortenName(outputPath) +
-                                 " would replace the syntax file itself");
     session.guard.Check(name, outputPath);
     EngineApplication& engine = *session.application;
     engine.RunSyntaxFile(name, true);
