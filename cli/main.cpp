@@ -7,11 +7,11 @@
 #include "batch/run_stop.h"
 #include "cli/batch_report.h"
 #include "platform/engine_folder.h"
+#include "platform/local_files.h"
 #include "platform/pspp_engine.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QThread>
 
 #include <atomic>
@@ -59,10 +59,6 @@ void TakeStopSignals(const sigset_t& stopSignals) {
             RequestStop(std::string("ended by the signal SIG") + ::sigabbrev_np(signal));
         }
     }).detach();
-}
-
-std::string FromQt(const QString& text) {
-    return QFile::encodeName(text).toStdString();
 }
 
 int PositiveNumber(const QCommandLineParser& parser, const QString& option) {

@@ -1,9 +1,9 @@
 #include "platform/engine_folder.h"
 
 #include "batch/statistics_engine.h"
+#include "platform/local_files.h"
 
 #include <QDir>
-#include <QFile>
 
 #include <cerrno>
 #include <cstdlib>
@@ -23,7 +23,7 @@ constexpr const char* kLockName = "/.lock";
 constexpr std::time_t kYoungSeconds = 60;
 
 void RemoveTree(const std::string& path) {
-    QDir(QFile::decodeName(QByteArray::fromStdString(path))).removeRecursively();
+    QDir(ToQt(path)).removeRecursively();
 }
 
 // Takes the folder's lock without waiting; -1 when another process holds it

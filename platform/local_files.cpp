@@ -60,6 +60,14 @@ private:
 
 } // namespace
 
+QString ToQt(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+std::string FromQt(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
 std::string FolderOf(const std::string& absolutePath) {
     const std::size_t slash = absolutePath.rfind('/');
     if (slash == std::string::npos || slash == 0)
@@ -152,10 +160,6 @@ Target TargetOf(const std::string& path) {
     target.folder = FolderOf(target.path);
     target.name = target.path.substr(target.path.rfind('/') + 1);
     return target;
-}
-
-QString ToQt(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
 std::string RandomSuffix() {

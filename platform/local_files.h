@@ -1,15 +1,22 @@
-// Local file handling for the engine: resolving names against the working
-// directory, checking that a syntax file can be read, and writing an output
+// Local file handling for the engine and the programs: handing paths to Qt
+// and back, checking that a syntax file can be read, and writing an output
 // file so that a reader never sees a half-written one.
 //
 // Paths are byte strings as the system stores them. Every failure throws
 // EngineError naming the file and the system's reason.
 #pragma once
 
+#include <QString>
+
 #include <cstddef>
 #include <string>
 
 namespace kalvero {
+
+// A path as Qt takes it and back, in the file system's encoding, so that a
+// name that is not valid in the locale's encoding survives the round trip.
+QString ToQt(const std::string& path);
+std::string FromQt(const QString& path);
 
 // The folder part of an absolute path ("/" for a file in the root).
 std::string FolderOf(const std::string& absolutePath);

@@ -30,13 +30,6 @@ constexpr const char* kInstallHint = "Install it with the package pspp.";
 constexpr int kVersionTimeoutMs = 30000;
 constexpr int kMessageLines = 8;
 
-QString ToQt(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
-std::string FromQt(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
-
 std::string Describe(const QString& program) {
     return FromQt(program);
 }
