@@ -56,7 +56,7 @@ void TakeStopSignals(const sigset_t& stopSignals) {
                 continue;
             if (endingSignal.exchange(signal) != 0)
                 ::_exit(128 + signal);
-            RequestStop(std::string("ended by the signal SIG") + ::sigabbrev_np(signal));
+            RequestStopForSignal(signal);
         }
     }).detach();
 }

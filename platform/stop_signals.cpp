@@ -4,8 +4,8 @@
 
 #include <QSocketNotifier>
 
+#include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -45,7 +45,7 @@ StopOnSignals::~StopOnSignals() {
 void StopOnSignals::Deliver() {
     unsigned char number = 0;
     while (::read(wakeUp[0], &number, 1) == 1) {
-        RequestStop(std::string("ended by the signal SIG") + ::sigabbrev_np(number));
+        RequestStopForSignal(number);
         if (onSignal_)
             onSignal_(number);
     }
