@@ -10,7 +10,7 @@
 // each is printed with the ratios. A measurement, not a test.
 //
 // Usage: cli_bench [files (200)] [rounds (5)]
-#include "bench/median.h"
+#include "bench/measure.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
@@ -29,6 +29,7 @@
 namespace {
 
 using kalvero::bench::Median;
+using kalvero::bench::SecondsToRun;
 
 struct Variant {
     const char* name;
@@ -39,18 +40,7 @@ struct Variant {
 double Seconds(const Variant& variant, const QString& folder) {
     for (const QString& name : QDir(folder).entryList({QStringLiteral("*.txt")}))
         QFile::remove(folder + QLatin1Char('/') + name);
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    const auto start = std::chrono::steady_clock::now();
-    process.start(variant.program, variant.arguments);
-    process.waitForFinished(-1);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
-        std::fprintf(stderr, "%s failed (exit status %d)\n", variant.name, process.exitCode());
-    return seconds;
+    return SecondsToRun(variant.program, variant.arguments, folder);
 }
 
 } // namespace

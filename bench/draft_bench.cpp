@@ -7,7 +7,7 @@
 // measurement, not a test.
 //
 // Usage: draft_bench [rounds (3)]
-#include "bench/median.h"
+#include "bench/measure.h"
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -25,17 +25,7 @@
 namespace {
 
 using kalvero::bench::Median;
-
-double Seconds(const QString& program, const QStringList& arguments, const QString& folder) {
-    QProcess process;
-    process.setWorkingDirectory(folder);
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.setStandardErrorFile(QProcess::nullDevice());
-    const auto start = std::chrono::steady_clock::now();
-    process.start(program, arguments);
-    process.waitForFinished(-1);
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
+using kalvero::bench::SecondsToRun;
 
 void Write(const QString& path, const std::string& text) {
     std::ofstream(path.toStdString()) << text;
@@ -65,12 +55,13 @@ int main(int argc, char** argv) {
     std::vector<double> tool;
     std::vector<double> plain;
     for (int round = 0; round < rounds; ++round) {
-        tool.push_back(Seconds(
+        tool.push_back(SecondsToRun(
             QStringLiteral(KALVERO_RUN),
             QStringList{QStringLiteral("-j1"), QStringLiteral("-f"), QStringLiteral("draft")} +
                 names,
             folder));
-        plain.push_back(Seconds(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), loop}, folder));
+        plain.push_back(
+            SecondsToRun(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), loop}, folder));
     }
     std::printf("100 syntax files as Draft (10 with a chart), median of %d rounds\n", rounds);
     std::printf("  kalvero-run -j1 -f draft  %7.3f s\n", Median(tool));
@@ -86,13 +77,14 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 20; ++i)
         syntax += "FREQUENCIES x /FORMAT=NOTABLE /HISTOGRAM.\n";
     Write(charts.filePath(QStringLiteral("charts.sps")), syntax);
-    Seconds(QStringLiteral(KALVERO_RUN),
-            {QStringLiteral("-f"), QStringLiteral("draft"), QStringLiteral("charts.sps")},
-            charts.path());
-    Seconds(QStringLiteral("pspp"),
-            {QStringLiteral("-r"), QStringLiteral("-o"), QStringLiteral("charts.html"),
-             QStringLiteral("-O"), QStringLiteral("format=html"), QStringLiteral("charts.sps")},
-            charts.path());
+    SecondsToRun(QStringLiteral(KALVERO_RUN),
+                 {QStringLiteral("-f"), QStringLiteral("draft"), QStringLiteral("charts.sps")},
+                 charts.path());
+    SecondsToRun(QStringLiteral("pspp"),
+                 {QStringLiteral("-r"), QStringLiteral("-o"), QStringLiteral("charts.html"),
+                  QStringLiteral("-O"), QStringLiteral("format=html"),
+                  QStringLiteral("charts.sps")},
+                 charts.path());
     qint64 pictures = 0;
     int count = 0;
     for (const QFileInfo& png : QDir(charts.path()).entryInfoList({QStringLiteral("*.png")})) {

@@ -10,7 +10,7 @@
 // Usage: run_to_message_bench [rounds (20)]
 #include "batch/run_services.h"
 #include "batch/statistics_engine.h"
-#include "bench/median.h"
+#include "bench/measure.h"
 #include "bench/quiet_services.h"
 #include "platform/pspp_engine.h"
 #include "windows/common/window_services.h"
