@@ -6,8 +6,6 @@
 #include "tests/support/fakes.h"
 #include "tests/support/pspp_test_support.h"
 
-#include <QTemporaryDir>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -80,9 +78,7 @@ TEST_P(PsppBatchRunTest, ThreeSyntaxFilesEachGetTheirOutput) {
     }
     // The Draft documents read back by a reader of their own.
     if (!drafts.empty() && testing::LibreOfficeInstalled()) {
-        QTemporaryDir readBack;
-        const std::vector<std::string> read =
-            testing::ReadBackWithLibreOffice(drafts, "txt:Text", readBack.path().toStdString());
+        const std::vector<std::string> read = testing::ReadBackWithLibreOffice(drafts, "txt:Text");
         for (std::size_t i = 0; i < read.size(); ++i)
             EXPECT_THAT(read[i], HasSubstr("v" + std::to_string(i + 1)));
     }

@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <chrono>
@@ -204,8 +205,9 @@ bool LibreOfficeInstalled() {
 }
 
 std::vector<std::string> ReadBackWithLibreOffice(const std::vector<std::string>& documents,
-                                                 const std::string& format,
-                                                 const std::string& folder) {
+                                                 const std::string& format) {
+    const QTemporaryDir converted;
+    const std::string folder = converted.path().toStdString();
     Command command{QStandardPaths::findExecutable(QStringLiteral("soffice")).toStdString(),
                     {"-env:UserInstallation=file://" + folder + "/libreoffice-profile",
                      "--headless", "--convert-to", format, "--outdir", folder},

@@ -111,13 +111,13 @@ struct CommandResult {
 };
 CommandResult RunCommand(const Command& command);
 
-// LibreOffice's headless converter, with a profile of its own in folder, as
-// a reader of documents that owes nothing to their writer: converts each
-// document to format ("txt:Text", "html", ...) in one run and returns what
-// it wrote for each. Empty when LibreOffice (soffice) is not installed.
+// LibreOffice's headless converter, with a profile of its own in a folder of
+// its own, as a reader of documents that owes nothing to their writer:
+// converts each document to format ("txt:Text", "html", ...) in one run and
+// returns what it wrote for each. Empty when LibreOffice (soffice) is not
+// installed.
 bool LibreOfficeInstalled();
 std::vector<std::string> ReadBackWithLibreOffice(const std::vector<std::string>& documents,
-                                                 const std::string& format,
-                                                 const std::string& folder);
+                                                 const std::string& format);
 
 } // namespace kalvero::testing
