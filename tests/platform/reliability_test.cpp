@@ -4,6 +4,7 @@
 #include "batch/run_settings.h"
 #include "batch/run_stop.h"
 #include "platform/engine_folder.h"
+#include "platform/output_checks.h"
 #include "platform/pspp_engine.h"
 #include "tests/support/pspp_test_support.h"
 
@@ -18,6 +19,7 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
@@ -141,6 +143,52 @@ INSTANTIATE_TEST_SUITE_P(
         return std::string(TraitsOf(info.param.format).extension) +
                (info.param.outputFolderFull ? "_OutputFolderFull" : "_TemporaryFolderFull");
     });
+
+// A Viewer file is a zip archive: one that pspp wrote whole passes, and one
+// cut off or with its directory damaged is found, whatever its exit status.
+TEST(ViewerOutputCheck, FindsCutOffAndDamagedArchives) {
+    testing::EngineTestFolder folder;
+    const std::string syntax = WriteFile(folder.Path("a.sps"), kLongSyntax);
+    int status = -1;
+    testing::RunProgram("pspp", {"-r", "-o", folder.Path("a.spv"), syntax}, status);
+    const std::string whole = ReadFile(folder.Path("a.spv"));
+    ASSERT_EQ(status, 0);
+    // pspp writes no archive comment: the end record is the last 22 bytes.
+    const std::size_t end = whole.size() - 22;
+    ASSERT_EQ(whole.compare(end, 4, "PK\x05\x06"), 0);
+    auto at = [](std::string bytes, std::size_t offset, int change) {
+        bytes[offset] = static_cast<char>(bytes[offset] + change);
+        return bytes;
+    };
+    const std::size_t directory =
+        static_cast<unsigned char>(whole[end + 16]) |
+        static_cast<unsigned char>(whole[end + 17]) << 8 |
+        static_cast<unsigned char>(whole[end + 18]) << 16 |
+        static_cast<std::size_t>(static_cast<unsigned char>(whole[end + 19])) << 24;
+    const struct {
+        const char* what;
+        std::string bytes;
+        const char* problem; // empty: complete
+    } cases[] = {
+        {"whole", whole, ""},
+        {"cut in the middle", whole.substr(0, whole.size() / 2),
+         "it is cut off: its zip directory is missing"},
+        {"last byte missing", whole.substr(0, whole.size() - 1),
+         "it is cut off: its zip directory is missing"},
+        {"ten bytes", whole.substr(0, 10), "it is cut off (10 bytes)"},
+        {"empty", "", "it is cut off (0 bytes)"},
+        {"one entry more counted", at(at(whole, end + 8, 1), end + 10, 1),
+         "its zip directory is damaged"},
+        {"directory said to start later", at(whole, end + 16, 1),
+         "its zip directory does not match its size"},
+        {"first entry's data said to lie later", at(whole, directory + 42, 1),
+         "an entry of its zip directory points past its data"},
+    };
+    for (const auto& c : cases) {
+        const std::string damaged = WriteFile(folder.Path("damaged.spv"), c.bytes);
+        EXPECT_EQ(ZipProblem(damaged), c.problem) << c.what;
+    }
+}
 
 constexpr const char* kEndlessSyntax = "DATA LIST FILE='never.fifo' /x 1.\nLIST.\n";
 
