@@ -52,19 +52,32 @@ void CheckRoomFor(const std::string& folder, std::uint64_t bytes, const std::str
 }
 
 std::string ZipProblem(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<char> data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.eof() && in.fail())
+    // Only the parts the check needs are read: the end of the file, the
+    // central directory and each entry's local header, not the data itself.
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in)
         return std::string("it cannot be read: ") + std::strerror(errno);
-    constexpr std::size_t kEndRecord = 22;
-    if (data.size() < kEndRecord)
-        return "it is cut off (" + std::to_string(data.size()) + " bytes)";
+    const std::uint64_t fileSize = static_cast<std::uint64_t>(in.tellg());
+    std::vector<char> data;
+    auto readAt = [&](std::uint64_t at, std::uint64_t length) {
+        data.assign(length, '\0');
+        in.clear();
+        in.seekg(static_cast<std::streamoff>(at));
+        return static_cast<bool>(in.read(data.data(), static_cast<std::streamsize>(length)));
+    };
+    const std::string unreadable = std::string("it cannot be read: ") + std::strerror(EIO);
+
+    constexpr std::uint64_t kEndRecord = 22;
+    if (fileSize < kEndRecord)
+        return "it is cut off (" + std::to_string(fileSize) + " bytes)";
     // The end record stands in the last 22 bytes plus a comment of up to 64 KiB.
+    const std::uint64_t tailStart =
+        fileSize > kEndRecord + 65535 ? fileSize - kEndRecord - 65535 : 0;
+    if (!readAt(tailStart, fileSize - tailStart))
+        return unreadable;
     std::size_t end = data.size() - kEndRecord + 1;
-    const std::size_t lowest =
-        data.size() > kEndRecord + 65535 ? data.size() - kEndRecord - 65535 : 0;
     bool found = false;
-    while (end-- > lowest) {
+    while (end-- > 0) {
         if (Read32(data, end) == 0x06054b50 &&
             end + kEndRecord + Read16(data, end + 20) == data.size()) {
             found = true;
@@ -74,22 +87,27 @@ std::string ZipProblem(const std::string& path) {
     if (!found)
         return "it is cut off: its zip directory is missing";
     const std::size_t entries = Read16(data, end + 10);
-    const std::size_t size = Read32(data, end + 12);
-    const std::size_t offset = Read32(data, end + 16);
-    if (offset + size != end)
+    const std::uint64_t size = Read32(data, end + 12);
+    const std::uint64_t offset = Read32(data, end + 16);
+    if (offset + size != tailStart + end)
         return "its zip directory does not match its size";
-    std::size_t at = offset;
+
+    if (!readAt(offset, size))
+        return unreadable;
+    const std::vector<char> directory = std::move(data);
+    std::size_t at = 0;
     for (std::size_t entry = 0; entry < entries; ++entry) {
-        if (at + 46 > end || Read32(data, at) != 0x02014b50)
+        if (at + 46 > directory.size() || Read32(directory, at) != 0x02014b50)
             return "its zip directory is damaged";
-        const std::size_t compressed = Read32(data, at + 20);
-        const std::size_t local = Read32(data, at + 42);
-        if (local + 30 > offset || Read32(data, local) != 0x04034b50 ||
-            local + 30 + Read16(data, local + 26) + Read16(data, local + 28) + compressed > offset)
+        const std::uint64_t compressed = Read32(directory, at + 20);
+        const std::uint64_t local = Read32(directory, at + 42);
+        if (local + 30 > offset || !readAt(local, 30) || Read32(data, 0) != 0x04034b50 ||
+            local + 30 + Read16(data, 26) + Read16(data, 28) + compressed > offset)
             return "an entry of its zip directory points past its data";
-        at += 46 + Read16(data, at + 28) + Read16(data, at + 30) + Read16(data, at + 32);
+        at += 46 + Read16(directory, at + 28) + Read16(directory, at + 30) +
+              Read16(directory, at + 32);
     }
-    if (at != end)
+    if (at != directory.size())
         return "its zip directory holds more than its entries";
     return std::string();
 }
