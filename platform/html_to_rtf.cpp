@@ -543,14 +543,10 @@ private:
             for (int& left : below)
                 left = std::max(0, left - 1);
         }
-        const std::vector<int> widths = ColumnWidths(table, columns);
+        std::vector<int> edges; // each column's right edge
         int total = 0;
-        for (const int width : widths)
-            total += width;
-        std::vector<int> edges;
-        int edge = 0;
-        for (const int width : widths)
-            edges.push_back(edge += width);
+        for (const int width : ColumnWidths(table, columns))
+            edges.push_back(total += width);
 
         const bool landscape = total > page_.width - 2 * page_.margin;
         if (landscape)
