@@ -2,12 +2,12 @@
 // is loaded and shown, and the event loop runs until the last window is
 // closed (an open help window, about box or left-over progress window keeps
 // the program alive after the main window's Cancel).
-#include "platform/engine_folder.h"
-#include "platform/logind_shutdown.h"
-#include "platform/no_registry.h"
-#include "platform/program_launcher.h"
-#include "platform/pspp_engine.h"
-#include "platform/stop_signals.h"
+#include "engine/engine_folder.h"
+#include "engine/pspp_engine.h"
+#include "system/logind_shutdown.h"
+#include "system/no_registry.h"
+#include "system/program_launcher.h"
+#include "system/stop_signals.h"
 #include "windows/common/message_box.h"
 #include "windows/common/window_services.h"
 #include "windows/main/main_window.h"

@@ -9,7 +9,7 @@
 // Usage: pspp_bench [files (200)] [rounds (10)] [charts: 0 or 1 (0)]
 #include "batch/run_command.h"
 #include "bench/quiet_services.h"
-#include "platform/pspp_engine.h"
+#include "engine/pspp_engine.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -12,7 +12,7 @@
 #include "batch/statistics_engine.h"
 #include "bench/measure.h"
 #include "bench/quiet_services.h"
-#include "platform/pspp_engine.h"
+#include "engine/pspp_engine.h"
 #include "windows/common/window_services.h"
 #include "windows/main/main_window.h"
 

@@ -6,9 +6,9 @@
 #include "batch/run_log.h"
 #include "batch/run_stop.h"
 #include "cli/batch_report.h"
-#include "platform/engine_folder.h"
-#include "platform/local_files.h"
-#include "platform/pspp_engine.h"
+#include "engine/engine_folder.h"
+#include "engine/pspp_engine.h"
+#include "system/local_files.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
 #include "windows/about/about_box.h"
 
-#include "platform/no_registry.h"
+#include "system/no_registry.h"
 #include "tests/support/system_fakes.h"
 #include "windows/common/twips.h"
 

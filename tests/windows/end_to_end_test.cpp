@@ -3,7 +3,7 @@
 #include "tests/support/window_test.h"
 
 #include "batch/run_command.h"
-#include "platform/pspp_engine.h"
+#include "engine/pspp_engine.h"
 #include "tests/support/pspp_test_support.h"
 #include "windows/main/main_window.h"
 #include "windows/progress/progress_window.h"

@@ -1,0 +1,314 @@
+// What an overnight batch must survive with the real pspp: a full disk (a
+// small tmpfs the test mounts) for pspp's folder or the output folder, and
+// a program that is killed or signalled in the middle of a run.
+#include "batch/run_settings.h"
+#include "batch/run_stop.h"
+#include "documents/spv_check.h"
+#include "engine/engine_folder.h"
+#include "engine/pspp_engine.h"
+#include "system/disk_room.h"
+#include "tests/support/pspp_test_support.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QProcess>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace kalvero {
+namespace {
+
+using ::testing::AllOf;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using testing::NamesIn;
+using testing::ReadFile;
+using testing::WriteFile;
+
+// Enough output that a full file system cuts it off.
+constexpr const char* kLongSyntax = "INPUT PROGRAM.\n"
+                                    "LOOP #i = 1 TO 400.\n"
+                                    "COMPUTE x = #i.\n"
+                                    "END CASE.\n"
+                                    "END LOOP.\n"
+                                    "END FILE.\n"
+                                    "END INPUT PROGRAM.\n"
+                                    "DESCRIPTIVES x.\n"
+                                    "LIST.\n";
+
+// A small tmpfs mounted for one test, filled to the last byte on request.
+class SmallFileSystem {
+public:
+    explicit SmallFileSystem(const std::string& where) : where_(where) {
+        ::mkdir(where.c_str(), 0755);
+        if (::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=1m") != 0)
+            error_ = std::strerror(errno);
+    }
+    ~SmallFileSystem() {
+        if (error_.empty())
+            ::umount2(where_.c_str(), MNT_DETACH);
+    }
+    const std::string& Error() const { return error_; }
+    void Fill() {
+        const int fd = ::open((where_ + "/.filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        const std::string block(4096, 'f');
+        while (::write(fd, block.data(), block.size()) > 0) {
+        }
+        while (::write(fd, block.data(), 1) > 0) {
+        }
+        ::close(fd);
+    }
+
+private:
+    std::string where_;
+    std::string error_;
+};
+
+struct FullCase {
+    OutputFormat format;
+    bool outputFolderFull; // otherwise pspp's own (temporary) folder is full
+};
+
+void PrintTo(const FullCase& c, std::ostream* os) {
+    *os << TraitsOf(c.format).extension
+        << (c.outputFolderFull ? ", output folder" : ", pspp's folder");
+}
+
+class FullDiskTest : public ::testing::TestWithParam<FullCase> {};
+
+// A full disk is a failure naming the folder and the reason, the older
+// output stays byte for byte, and nothing is left behind.
+TEST_P(FullDiskTest, IsAFailureThatKeepsTheOlderOutput) {
+    const FullCase c = GetParam();
+    testing::EngineTestFolder folder;
+    SmallFileSystem full(folder.Path("full"));
+    if (!full.Error().empty())
+        GTEST_SKIP() << "cannot mount a tmpfs to fill (" << full.Error() << "); needs root";
+    const std::string outputs = c.outputFolderFull ? folder.Path("full") : folder.Files();
+    const std::string syntax = WriteFile(outputs + "/a.sps", kLongSyntax);
+    const std::string extension = TraitsOf(c.format).extension;
+    const std::string older = WriteFile(outputs + "/a." + extension, "the older output\n");
+
+    std::unique_ptr<testing::EnvironmentVariable> tmpdir;
+    if (!c.outputFolderFull)
+        tmpdir = std::make_unique<testing::EnvironmentVariable>("TMPDIR", folder.Path("full"));
+    PsppEngineFactory factory;
+    auto engine = factory.CreateObject(kEngineProgId);
+    engine->GetSettings()->SetOutputKind(TraitsOf(c.format).outputKind);
+    full.Fill();
+
+    std::string failure;
+    try {
+        engine->RunSyntaxFile(syntax, true);
+        auto document = c.format == OutputFormat::Draft ? engine->CurrentDraftDocument()
+                                                        : engine->CurrentViewerDocument();
+        if (c.format == OutputFormat::Text)
+            document->ExportText(1, older, 1, 0);
+        else
+            document->SaveDocument(older);
+    } catch (const EngineError& error) {
+        failure = error.what();
+    }
+    EXPECT_THAT(failure,
+                AllOf(HasSubstr("No space left on device"), HasSubstr(folder.Path("full"))));
+    EXPECT_EQ(ReadFile(older), "the older output\n");
+    engine.reset();
+    std::vector<std::string> left = NamesIn(outputs);
+    EXPECT_THAT(left, ::testing::UnorderedElementsAreArray(
+                          c.outputFolderFull
+                              ? std::vector<std::string>{".filler", "a.sps", "a." + extension}
+                              : std::vector<std::string>{"a.sps", "a." + extension, "full"}));
+    if (!c.outputFolderFull) {
+        EXPECT_THAT(NamesIn(folder.Path("full")), ::testing::ElementsAre(".filler"));
+    }
+    EXPECT_THAT(folder.LeftInTemporary(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryFormat, FullDiskTest,
+    ::testing::Values(FullCase{OutputFormat::Viewer, false}, FullCase{OutputFormat::Draft, false},
+                      FullCase{OutputFormat::Text, false}, FullCase{OutputFormat::Viewer, true},
+                      FullCase{OutputFormat::Draft, true}, FullCase{OutputFormat::Text, true}),
+    [](const ::testing::TestParamInfo<FullCase>& info) {
+        return std::string(TraitsOf(info.param.format).extension) +
+               (info.param.outputFolderFull ? "_OutputFolderFull" : "_TemporaryFolderFull");
+    });
+
+// A Viewer file is a zip archive: one that pspp wrote whole passes, and one
+// cut off or with its directory damaged is found, whatever its exit status.
+TEST(ViewerOutputCheck, FindsCutOffAndDamagedArchives) {
+    testing::EngineTestFolder folder;
+    const std::string syntax = WriteFile(folder.Path("a.sps"), kLongSyntax);
+    int status = -1;
+    testing::RunProgram("pspp", {"-r", "-o", folder.Path("a.spv"), syntax}, status);
+    const std::string whole = ReadFile(folder.Path("a.spv"));
+    ASSERT_EQ(status, 0);
+    // pspp writes no archive comment: the end record is the last 22 bytes.
+    const std::size_t end = whole.size() - 22;
+    ASSERT_EQ(whole.compare(end, 4, "PK\x05\x06"), 0);
+    auto at = [](std::string bytes, std::size_t offset, int change) {
+        bytes[offset] = static_cast<char>(bytes[offset] + change);
+        return bytes;
+    };
+    const std::size_t directory =
+        static_cast<unsigned char>(whole[end + 16]) |
+        static_cast<unsigned char>(whole[end + 17]) << 8 |
+        static_cast<unsigned char>(whole[end + 18]) << 16 |
+        static_cast<std::size_t>(static_cast<unsigned char>(whole[end + 19])) << 24;
+    const struct {
+        const char* what;
+        std::string bytes;
+        const char* problem; // empty: complete
+    } cases[] = {
+        {"whole", whole, ""},
+        {"cut in the middle", whole.substr(0, whole.size() / 2),
+         "it is cut off: its zip directory is missing"},
+        {"last byte missing", whole.substr(0, whole.size() - 1),
+         "it is cut off: its zip directory is missing"},
+        {"ten bytes", whole.substr(0, 10), "it is cut off (10 bytes)"},
+        {"empty", "", "it is cut off (0 bytes)"},
+        {"one entry more counted", at(at(whole, end + 8, 1), end + 10, 1),
+         "its zip directory is damaged"},
+        {"directory said to start later", at(whole, end + 16, 1),
+         "its zip directory does not match its size"},
+        {"first entry's data said to lie later", at(whole, directory + 42, 1),
+         "an entry of its zip directory points past its data"},
+    };
+    for (const auto& c : cases) {
+        const std::string damaged = WriteFile(folder.Path("damaged.spv"), c.bytes);
+        EXPECT_EQ(ZipProblem(damaged), c.problem) << c.what;
+    }
+}
+
+constexpr const char* kEndlessSyntax = "DATA LIST FILE='never.fifo' /x 1.\nLIST.\n";
+
+// The run driver started on a syntax file that never ends, with pspp
+// running under it.
+class DriverRun {
+public:
+    DriverRun(const testing::EngineTestFolder& folder) {
+        // Reading a FIFO that nobody writes never ends.
+        ::mkfifo(folder.Path("never.fifo").c_str(), 0600);
+        const std::string syntax = WriteFile(folder.Path("endless.sps"), kEndlessSyntax);
+        driver_.setProgram(QStringLiteral(KALVERO_RUN_DRIVER));
+        driver_.setArguments({QString::fromStdString(syntax)});
+        driver_.setProcessChannelMode(QProcess::ForwardedChannels);
+        driver_.start();
+        driver_.waitForStarted();
+        for (int i = 0; i < 200 && pspp_ == 0; ++i) {
+            for (const testing::ChildProcess& child :
+                 testing::ChildrenOf(static_cast<pid_t>(driver_.processId())))
+                if (child.command == "pspp")
+                    pspp_ = child.pid;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    ~DriverRun() {
+        driver_.kill();
+        driver_.waitForFinished();
+    }
+    pid_t Pspp() const { return pspp_; }
+    pid_t Driver() { return static_cast<pid_t>(driver_.processId()); }
+    // The driver's exit status once it ended within a few seconds, or -1.
+    int Ended() {
+        if (!driver_.waitForFinished(10000))
+            return -1;
+        return driver_.exitStatus() == QProcess::CrashExit ? 128 + driver_.exitCode()
+                                                           : driver_.exitCode();
+    }
+
+private:
+    QProcess driver_;
+    pid_t pspp_ = 0;
+};
+
+// Whether the process has ended: gone from the process table, or a zombie
+// that its new parent has not reaped yet.
+bool Gone(pid_t pid) {
+    for (int i = 0; i < 100; ++i) {
+        if (::kill(pid, 0) != 0 && errno == ESRCH)
+            return true;
+        const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+        const std::size_t close = stat.rfind(')');
+        if (close != std::string::npos && stat.compare(close, 4, ") Z ") == 0)
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
+// Killed outright, the program takes pspp with it; its folder is left, and
+// the next start removes it (but never a folder that a running engine holds).
+TEST(KilledProgramTest, SigkillLeavesNoPsppAndTheNextStartRemovesItsFolder) {
+    testing::EngineTestFolder folder;
+    DriverRun run(folder);
+    ASSERT_NE(run.Pspp(), 0) << "pspp did not start under the driver";
+    ::kill(run.Driver(), SIGKILL);
+    EXPECT_EQ(run.Ended(), 128 + SIGKILL);
+    EXPECT_TRUE(Gone(run.Pspp()));
+    ASSERT_EQ(NamesIn(folder.Temporary()).size(), 1u);
+
+    EngineFolder running; // another instance's, in use
+    EXPECT_EQ(RemoveStaleEngineFolders(), 1);
+    EXPECT_THAT(NamesIn(folder.Temporary()),
+                ::testing::ElementsAre(running.Path().substr(running.Path().rfind('/') + 1)));
+}
+
+// SIGTERM, SIGINT and SIGHUP stop the run cleanly before the program ends.
+TEST(KilledProgramTest, TerminationSignalsEndPsppAndRemoveTheFolderAtOnce) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        testing::EngineTestFolder folder;
+        DriverRun run(folder);
+        ASSERT_NE(run.Pspp(), 0) << "pspp did not start under the driver";
+        ::kill(run.Driver(), signal);
+        EXPECT_EQ(run.Ended(), 128 + signal) << ::strsignal(signal);
+        EXPECT_TRUE(Gone(run.Pspp()));
+        EXPECT_THAT(folder.LeftInTemporary(), IsEmpty()) << ::strsignal(signal);
+        EXPECT_THAT(NamesIn(folder.Files()),
+                    ::testing::UnorderedElementsAre("endless.sps", "never.fifo"));
+    }
+}
+
+// A TMPDIR that names no folder is a failure that names it; nothing is made
+// anywhere else instead.
+TEST(TemporaryFolderTest, AMissingTmpdirIsNamedInTheFailure) {
+    testing::EngineTestFolder folder;
+    const testing::EnvironmentVariable tmpdir("TMPDIR", folder.Path("missing"));
+    std::string failure;
+    try {
+        PsppEngineFactory().CreateObject(kEngineProgId);
+    } catch (const EngineError& error) {
+        failure = error.what();
+    }
+    EXPECT_EQ(failure, "Cannot create a temporary folder in " + folder.Path("missing") +
+                           ": No such file or directory");
+}
+
+// What a syntax file starts in the background ends with the syntax file.
+TEST(BackgroundProcessTest, EndsWithItsSyntaxFile) {
+    testing::EngineTestFolder folder;
+    const std::string syntax =
+        WriteFile(folder.Path("host.sps"), "HOST COMMAND=['sleep 3017 &'].\n");
+    PsppEngineFactory factory;
+    auto engine = factory.CreateObject(kEngineProgId);
+    engine->GetSettings()->SetOutputKind(0);
+    engine->RunSyntaxFile(syntax, true);
+    const std::vector<testing::ChildProcess> left = testing::LeftRunning("sleep 3017");
+    for (const testing::ChildProcess& process : left)
+        ::kill(process.pid, SIGKILL);
+    EXPECT_THAT(left, IsEmpty());
+}
+
+} // namespace
+} // namespace kalvero
