@@ -4,6 +4,7 @@
 // the program alive after the main window's Cancel).
 #include "engine/engine_folder.h"
 #include "engine/pspp_engine.h"
+#include "system/local_file_system.h"
 #include "system/logind_shutdown.h"
 #include "system/no_registry.h"
 #include "system/program_launcher.h"
@@ -34,7 +35,8 @@ int main(int argc, char** argv) {
     kalvero::LogindShutDown shutDown;
     kalvero::NoRegistry registry;
     kalvero::DetachedProgramLauncher launcher;
-    kalvero::Services() = {&engines, &messages, &shutDown, &registry, &launcher};
+    kalvero::LocalFileSystem files;
+    kalvero::Services() = {&engines, &messages, &shutDown, &registry, &launcher, &files};
 
     kalvero::MAIN.Load().show();
     const int result = application.exec();

@@ -1,5 +1,4 @@
-#include "batch/run_command.h"
-#include "batch/statistics_engine.h"
+#include "batch/finish_run.h"
 
 namespace kalvero {
 
@@ -13,14 +12,8 @@ void ShutDownComputer(ShutDownService& shutDown) {
     }
 }
 
-void FinishRun(EngineApplication& engine, const RunSettings& settings, RunProgress& progress,
-               const RunServices& services, RunPosition& position) {
-    position.stage = RunPosition::Stage::Closing;
-    position.syntaxFile.clear();
-    // Quitting still belongs to the run: a failure here abandons it.
-    engine.QuitEngine();
-
-    // From here on a failing step is passed over and the next one follows.
+void FinishRun(const RunSettings& settings, RunProgress& progress, const RunServices& services) {
+    // A failing step is passed over and the next one follows.
     try {
         progress.CloseProgress();
     } catch (...) {

@@ -7,7 +7,7 @@
 // shows one message that says where the run stopped, why, and how many
 // syntax files had been executed before it.
 //
-// Both runs end with FinishRun: QuitEngine (still part of the run), then,
+// Both runs end with QuitEngine (still part of the run) and FinishRun:
 // ignoring failures, CloseProgress and either ShutDownComputer or the
 // completion message.
 #pragma once
@@ -15,9 +15,7 @@
 #include "batch/finish_run.h"
 #include "batch/run_services.h"
 #include "batch/run_settings.h"
-#include "batch/run_steps.h"
-#include "batch/run_syntax_files.h"
-#include "batch/run_syntax_lists.h"
+#include "batch/window_run.h"
 
 #include <string>
 

@@ -2,15 +2,12 @@
 
 #include "batch/message_text.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
 #include <ctime>
-#include <fcntl.h>
-#include <fstream>
 #include <map>
+#include <mutex>
 #include <stdexcept>
-#include <unistd.h>
 
 namespace kalvero {
 namespace {
@@ -37,6 +34,9 @@ std::string Escaped(const std::string& field) {
             text += c;
         }
     }
+    // A line that starts with "#" is a comment.
+    if (!text.empty() && text.front() == '#')
+        text.insert(0, 1, '\\');
     return text;
 }
 
@@ -64,104 +64,111 @@ std::vector<std::string> Fields(const std::string& line) {
     return fields;
 }
 
-std::string LocalTime(std::chrono::system_clock::time_point when) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local);
-    return text;
+// Minutes east of UTC of local time at t.
+long OffsetMinutes(const std::tm& local, const std::tm& utc) {
+    int days = local.tm_yday - utc.tm_yday;
+    if (local.tm_year != utc.tm_year)
+        days = local.tm_year > utc.tm_year ? 1 : -1;
+    return (days * 24L + local.tm_hour - utc.tm_hour) * 60L + local.tm_min - utc.tm_min;
 }
 
 } // namespace
 
-std::string LogLine(const BatchJob& job, const JobResult& result) {
+std::string Rfc3339(std::chrono::system_clock::time_point when) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    std::tm utc{};
+    {
+        // localtime and gmtime share one buffer.
+        static std::mutex lock;
+        const std::lock_guard<std::mutex> guard(lock);
+        local = *std::localtime(&seconds);
+        utc = *std::gmtime(&seconds);
+    }
+    char text[64];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+    const long offset = OffsetMinutes(local, utc);
+    char zone[48];
+    std::snprintf(zone, sizeof zone, "%c%02ld:%02ld", offset < 0 ? '-' : '+',
+                  std::labs(offset) / 60, std::labs(offset) % 60);
+    return std::string(text) + zone;
+}
+
+std::string LogLine(const Job& job, const JobResult& result) {
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.3f", result.seconds);
     return Escaped(job.entry) + '\t' + (job.line > 0 ? std::to_string(job.line) : "") + '\t' +
            Escaped(job.syntaxFile) + '\t' + Escaped(job.outputPath) + '\t' +
-           LocalTime(result.started) + '\t' + seconds + '\t' + OutcomeName(result.outcome) + '\t' +
+           Rfc3339(result.started) + '\t' + seconds + '\t' + OutcomeName(result.outcome) + '\t' +
            Escaped(result.reason) + '\n';
 }
 
-RunLog::RunLog(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd_ < 0)
-        throw std::runtime_error("Cannot open the run log " + ShortenName(path) + ": " +
-                                 std::strerror(errno));
-}
-
-RunLog::~RunLog() {
-    if (fd_ >= 0)
-        ::close(fd_);
-}
-
-void RunLog::Append(const std::string& line) {
-    // O_APPEND makes one write atomic on a local disk; the lock does the same
-    // where the log lies on a network file system.
-    struct flock whole {};
-    whole.l_type = F_WRLCK;
-    whole.l_whence = SEEK_SET;
-    while (::fcntl(fd_, F_SETLKW, &whole) != 0 && errno == EINTR) {
-    }
-    const ssize_t written = ::write(fd_, line.data(), line.size());
-    const int error = errno;
-    const bool synced = written >= 0 && ::fdatasync(fd_) == 0;
-    const int syncError = errno;
-    whole.l_type = F_UNLCK;
-    ::fcntl(fd_, F_SETLK, &whole);
-    if (written < 0 || !synced)
-        throw std::runtime_error("Cannot write to the run log " + ShortenName(path_) + ": " +
-                                 std::strerror(written < 0 ? error : syncError));
-    if (static_cast<std::size_t>(written) != line.size())
-        throw std::runtime_error("Cannot write to the run log " + ShortenName(path_) +
-                                 ": only part of a line was written");
-}
-
-std::vector<BatchJob> JobsToRetry(const std::string& path) {
-    std::ifstream log(path, std::ios::binary);
-    if (!log)
-        throw std::runtime_error("Cannot read the run log " + ShortenName(path) + ": " +
-                                 std::strerror(errno));
-    struct Last {
-        std::size_t order;
-        BatchJob job;
-        bool success;
-    };
-    std::map<std::string, Last> last; // by syntax file, or by list file when it failed
-    std::string line;
-    for (std::size_t number = 1; std::getline(log, line); ++number) {
+std::vector<LogEntry> ReadLogLines(const std::string& content, const std::string& path) {
+    std::vector<LogEntry> entries;
+    std::size_t start = 0;
+    for (std::size_t number = 1; start < content.size(); ++number) {
+        std::size_t end = content.find('\n', start);
+        if (end == std::string::npos)
+            end = content.size();
+        const std::string line = content.substr(start, end - start);
+        start = end + 1;
         if (line.empty() || line[0] == '#')
             continue;
-        std::vector<std::string> fields = Fields(line);
+        const std::vector<std::string> fields = Fields(line);
         if (fields.size() != kFields)
             throw std::runtime_error("The run log " + ShortenName(path) + " has at line " +
                                      std::to_string(number) + " " + std::to_string(fields.size()) +
                                      " fields instead of 8: it is not a run log");
-        BatchJob job;
-        job.entry = Unescaped(fields[0]);
-        job.line = fields[1].empty() ? 0 : std::atol(fields[1].c_str());
-        job.syntaxFile = Unescaped(fields[2]);
-        const std::string& outcome = fields[6];
-        const bool success = outcome == "ok" || outcome == "ok-with-errors";
-        if (!job.syntaxFile.empty())
-            last.erase("L" + job.entry);
-        const std::string key = (job.syntaxFile.empty() ? "L" + job.entry : "S" + job.syntaxFile);
-        auto [found, added] = last.try_emplace(key, Last{number, job, success});
+        LogEntry entry;
+        entry.job.entry = Unescaped(fields[0]);
+        entry.job.line = fields[1].empty() ? 0 : std::atol(fields[1].c_str());
+        entry.job.syntaxFile = Unescaped(fields[2]);
+        entry.job.outputPath = Unescaped(fields[3]);
+        entry.outcome = fields[6];
+        entries.push_back(std::move(entry));
+    }
+    return entries;
+}
+
+RunLog::RunLog(const std::string& path, FileSystem& files)
+    : path_(path), file_(files.OpenForAppend(path, "the run log")) {}
+
+void RunLog::Append(const std::string& lines) {
+    file_->AppendLines(lines);
+}
+
+std::vector<Job> JobsToRetry(const std::string& path, FileSystem& files) {
+    struct Last {
+        std::size_t order;
+        Job job;
+        bool success;
+    };
+    std::map<std::string, Last> last; // by syntax file, or by list file when it failed
+    const std::vector<LogEntry> entries = ReadLogLines(files.ReadWholeFile(path), path);
+    for (std::size_t order = 0; order < entries.size(); ++order) {
+        const LogEntry& entry = entries[order];
+        const bool success = entry.outcome == "ok" || entry.outcome == "ok-with-errors";
+        if (!entry.job.syntaxFile.empty())
+            last.erase("L" + entry.job.entry);
+        const std::string key =
+            entry.job.syntaxFile.empty() ? "L" + entry.job.entry : "S" + entry.job.syntaxFile;
+        auto [found, added] = last.try_emplace(key, Last{order, entry.job, success});
         if (!added)
             found->second.success = success;
     }
-    std::map<std::size_t, BatchJob> retry; // in order of first appearance
-    for (const auto& [key, entry] : last)
-        if (!entry.success)
-            retry.emplace(entry.order, entry.job);
-    std::vector<BatchJob> jobs;
+    std::map<std::size_t, Job> retry; // in order of first appearance
+    for (const auto& [key, found] : last)
+        if (!found.success)
+            retry.emplace(found.order, found.job);
+    std::vector<Job> jobs;
+    PlanRules rules;
+    rules.absoluteNames = true;
     for (const auto& [order, job] : retry) {
         if (!job.syntaxFile.empty()) {
             jobs.push_back(job);
             continue;
         }
-        for (BatchJob& listed : ReadEntries({job.entry}, InputMode::SyntaxLists))
+        for (Job& listed : ReadEntries({job.entry}, InputMode::SyntaxLists, rules, files))
             jobs.push_back(std::move(listed));
     }
     return jobs;

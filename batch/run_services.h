@@ -1,6 +1,7 @@
 // The services a run needs beyond the windows: the engine factory, message
-// boxes and the machine's shut-down. Each is injected, so that tests fake
-// them and no test ever blocks on a message box or shuts a machine down.
+// boxes, the machine's shut-down and the file system. Each is injected, so
+// that tests fake them and no test ever blocks on a message box or shuts a
+// machine down.
 #pragma once
 
 #include <string>
@@ -8,6 +9,7 @@
 namespace kalvero {
 
 class EngineFactory;
+class FileSystem;
 
 class MessageService {
 public:
@@ -29,6 +31,7 @@ struct RunServices {
     EngineFactory& engines;
     MessageService& messages;
     ShutDownService& shutDown;
+    FileSystem& files;
 };
 
 } // namespace kalvero

@@ -1,12 +1,5 @@
 #include "batch/run_settings.h"
 
-#include "batch/statistics_engine.h"
-
-#include <cerrno>
-#include <cstring>
-#include <unistd.h>
-#include <vector>
-
 namespace kalvero {
 
 const FormatTraits& TraitsOf(OutputFormat format) {
@@ -33,22 +26,6 @@ std::string OutputPathFor(const std::string& path, const std::string& extension)
     if (dot != std::string::npos && dot >= nameStart)
         return path.substr(0, dot + 1) + extension;
     return path + "." + extension;
-}
-
-std::string AbsolutePath(const std::string& name) {
-    if (!name.empty() && name.front() == '/')
-        return name;
-    std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            throw EngineError("Cannot resolve " + name +
-                              ": the working directory is not available: " + std::strerror(errno));
-        buffer.resize(buffer.size() * 2);
-    }
-    std::string path = buffer.data();
-    if (path.back() != '/')
-        path += '/';
-    return path + name;
 }
 
 } // namespace kalvero

@@ -3,9 +3,10 @@
 // windows.
 //
 // Data flow of a run: the main window reads its controls into RunSettings and
-// hands them with a RunProgress to StartRun (run_command.h). The run walks the
-// entries, derives each output path with OutputPathFor, drives the engine
-// (statistics_engine.h) and reports through RunProgress; FinishRun closes it.
+// hands them with a RunProgress to StartRun (run_command.h). The run plans
+// the batch (batch_plan.h: each output path from OutputPathFor), runs it with
+// the engine (batch_runner.h, statistics_engine.h) and reports through
+// RunProgress; FinishRun closes it.
 #pragma once
 
 #include <cstdint>
@@ -47,12 +48,6 @@ struct RunSettings {
 // "." and the extension appended, so the output always stays beside the
 // syntax file. Both "/" and "\" separate directories.
 std::string OutputPathFor(const std::string& path, const std::string& extension);
-
-// name as an absolute path: unchanged when it starts with "/", otherwise the
-// current working directory, "/" and name. Nothing is cleaned up, so ".."
-// keeps its meaning across symbolic links. Throws EngineError when the
-// working directory is gone.
-std::string AbsolutePath(const std::string& name);
 
 // The operations by which a run shows its state. The progress window carries
 // out all but MinimiseMainWindow, which the main window carries out. Any of

@@ -1,7 +1,6 @@
 #include "batch/run_stop.h"
 
 #include <atomic>
-#include <cstring>
 #include <mutex>
 
 namespace kalvero {
@@ -20,11 +19,6 @@ void RequestStop(const std::string& reason) {
             reasonText = reason;
     }
     requested.store(true);
-}
-
-void RequestStopForSignal(int signal) {
-    const char* const name = ::sigabbrev_np(signal);
-    RequestStop(std::string("ended by the signal SIG") + (name ? name : std::to_string(signal)));
 }
 
 bool StopRequested() {

@@ -18,9 +18,6 @@ public:
 // Asks the run in progress to stop; reason ends up in its message. The
 // first reason given is kept. Safe to call from any thread.
 void RequestStop(const std::string& reason);
-// Asks for a stop because the program received signal: "ended by the signal
-// SIGTERM".
-void RequestStopForSignal(int signal);
 bool StopRequested();
 std::string StopReason();
 void ClearStop();

@@ -8,8 +8,8 @@
 //
 // Usage: pspp_bench [files (200)] [rounds (10)] [charts: 0 or 1 (0)]
 #include "batch/run_command.h"
-#include "bench/quiet_services.h"
 #include "engine/pspp_engine.h"
+#include "tests/support/fakes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -29,7 +29,6 @@
 namespace {
 
 using namespace kalvero;
-using namespace kalvero::bench;
 using Clock = std::chrono::steady_clock;
 
 // Wall-clock and processor time (this process and its children) of a part.
@@ -77,12 +76,11 @@ void RunTool(const std::vector<std::string>& files, OutputFormat format) {
     RunSettings settings;
     settings.entries = files;
     settings.outputFormat = format;
-    PsppEngineFactory engines;
-    QuietMessages messages;
-    NoShutDown shutDown;
-    QuietProgress progress;
+    PsppEngineFactory pspp;
+    testing::RunRig rig;
+    rig.engines.script.forwardTo = &pspp;
     RunPosition position;
-    RunSyntaxFiles(settings, progress, RunServices{engines, messages, shutDown}, position);
+    RunSyntaxFiles(settings, rig.progress, rig.services, position);
 }
 
 void RunPlain(const QString& pspp, const std::vector<std::string>& files, OutputFormat format) {

@@ -3,7 +3,7 @@
 namespace kalvero {
 namespace {
 
-std::string NameOf(const BatchJob& job) {
+std::string NameOf(const Job& job) {
     return job.syntaxFile.empty() ? job.entry : job.syntaxFile;
 }
 
@@ -23,8 +23,7 @@ std::string Duration(double seconds) {
 
 } // namespace
 
-BatchReport::BatchReport(const std::vector<BatchJob>& jobs, RunLog* log, bool terminal,
-                         std::FILE* out)
+BatchReport::BatchReport(const std::vector<Job>& jobs, RunLog* log, bool terminal, std::FILE* out)
     : jobs_(jobs), log_(log), terminal_(terminal), out_(out) {}
 
 void BatchReport::JobStarted(std::size_t index) {
@@ -36,7 +35,7 @@ void BatchReport::JobEnded(std::size_t index, const JobResult& result) {
     running_.erase(index);
     ++ended_;
     ++counts_[result.outcome];
-    const BatchJob& job = jobs_[index];
+    const Job& job = jobs_[index];
     if (log_ != nullptr && logFailure_.empty()) {
         try {
             log_->Append(LogLine(job, result));

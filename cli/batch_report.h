@@ -5,7 +5,7 @@
 // to the run log, when there is one.
 #pragma once
 
-#include "batch/batch_jobs.h"
+#include "batch/batch_runner.h"
 #include "batch/run_log.h"
 
 #include <chrono>
@@ -17,9 +17,9 @@
 
 namespace kalvero {
 
-class BatchReport : public BatchObserver {
+class BatchReport : public RunObserver {
 public:
-    BatchReport(const std::vector<BatchJob>& jobs, RunLog* log, bool terminal, std::FILE* out);
+    BatchReport(const std::vector<Job>& jobs, RunLog* log, bool terminal, std::FILE* out);
 
     void JobStarted(std::size_t index) override;
     void JobEnded(std::size_t index, const JobResult& result) override;
@@ -34,7 +34,7 @@ private:
     void Print(const std::string& text);
     void DrawLiveLine();
 
-    const std::vector<BatchJob>& jobs_;
+    const std::vector<Job>& jobs_;
     RunLog* log_;
     bool terminal_;
     std::FILE* out_;

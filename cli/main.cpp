@@ -2,13 +2,16 @@
 // Reads the options and the entries, plans the jobs, runs them with up to -j
 // engines at once and exits 0 (all ok), 1 (any failed, timed out or was
 // stopped), 2 (usage) or 128 + the signal that ended it.
-#include "batch/batch_jobs.h"
+#include "batch/batch_plan.h"
+#include "batch/batch_runner.h"
 #include "batch/run_log.h"
 #include "batch/run_stop.h"
 #include "cli/batch_report.h"
 #include "engine/engine_folder.h"
 #include "engine/pspp_engine.h"
+#include "system/local_file_system.h"
 #include "system/local_files.h"
+#include "system/stop_signals.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -91,7 +94,8 @@ void ReadEntriesFromInput(bool nulSeparated, std::vector<std::string>& entries) 
 
 struct Options {
     InputMode mode = InputMode::SyntaxFiles;
-    BatchOptions batch;
+    OutputFormat format = OutputFormat::Viewer;
+    RunOptions batch;
     int timeoutSeconds = 0;
     std::string log;
     std::string retryFrom;
@@ -151,11 +155,11 @@ Options ReadOptions(QCommandLineParser& parser) {
     options.mode = parser.isSet(lists) ? InputMode::SyntaxLists : InputMode::SyntaxFiles;
     const QString formatName = parser.value(format);
     if (formatName == QLatin1String("viewer"))
-        options.batch.format = OutputFormat::Viewer;
+        options.format = OutputFormat::Viewer;
     else if (formatName == QLatin1String("draft"))
-        options.batch.format = OutputFormat::Draft;
+        options.format = OutputFormat::Draft;
     else if (formatName == QLatin1String("text"))
-        options.batch.format = OutputFormat::Text;
+        options.format = OutputFormat::Text;
     else
         throw UsageError("--format " + formatName.toStdString() +
                          ": the formats are viewer, draft and text");
@@ -192,40 +196,42 @@ Options ReadOptions(QCommandLineParser& parser) {
 
 int Run(const Options& options) {
     RemoveStaleEngineFolders();
-    std::vector<BatchJob> jobs = options.retryFrom.empty()
-                                     ? ReadEntries(options.entries, options.mode)
-                                     : JobsToRetry(options.retryFrom);
-    std::vector<std::string> listFiles;
-    for (const BatchJob& job : jobs)
+    LocalFileSystem files;
+    PlanRules rules;
+    rules.absoluteNames = true;
+    Plan plan;
+    plan.format = options.format;
+    plan.jobs = options.retryFrom.empty() ? ReadEntries(options.entries, options.mode, rules, files)
+                                          : JobsToRetry(options.retryFrom, files);
+    for (const Job& job : plan.jobs)
         if (job.line > 0)
-            listFiles.push_back(job.entry);
+            plan.listFiles.push_back(job.entry);
     if (options.mode == InputMode::SyntaxLists)
-        listFiles.insert(listFiles.end(), options.entries.begin(), options.entries.end());
-    PlanOutputs(jobs, options.batch.format, listFiles);
+        plan.listFiles.insert(plan.listFiles.end(), options.entries.begin(), options.entries.end());
+    PlanOutputs(plan, files);
 
     if (options.count) {
-        for (const BatchJob& job : jobs)
+        for (const Job& job : plan.jobs)
             if (job.syntaxFile.empty()) {
                 std::fprintf(stderr, "kalvero-run: %s\n", job.refusal.c_str());
                 return 1;
             }
-        std::printf("%zu\n", jobs.size());
+        std::printf("%zu\n", plan.jobs.size());
         return 0;
     }
     if (options.pick) {
-        if (static_cast<std::size_t>(*options.pick) > jobs.size())
+        if (static_cast<std::size_t>(*options.pick) > plan.jobs.size())
             throw UsageError("--pick " + std::to_string(*options.pick) + ": the entries name " +
-                             std::to_string(jobs.size()) + " syntax files");
-        jobs = {jobs[static_cast<std::size_t>(*options.pick - 1)]};
-        jobs.front().after = -1;
+                             std::to_string(plan.jobs.size()) + " syntax files");
+        plan = PickJob(plan, static_cast<std::size_t>(*options.pick));
     }
 
     std::optional<RunLog> log;
     if (!options.log.empty())
-        log.emplace(options.log);
+        log.emplace(options.log, files);
     PsppEngineFactory engines(options.timeoutSeconds);
-    BatchReport report(jobs, log ? &*log : nullptr, ::isatty(STDERR_FILENO) == 1, stderr);
-    RunJobs(jobs, options.batch, engines, report);
+    BatchReport report(plan.jobs, log ? &*log : nullptr, ::isatty(STDERR_FILENO) == 1, stderr);
+    RunJobs(plan, options.batch, engines, report);
     report.PrintSummary();
     if (const int signal = endingSignal.load())
         return 128 + signal;

@@ -1,5 +1,6 @@
 #include "engine/pspp_engine.h"
 
+#include "batch/file_system.h"
 #include "batch/run_settings.h"
 #include "batch/run_stop.h"
 #include "documents/html_to_rtf.h"
@@ -7,6 +8,7 @@
 #include "engine/engine_folder.h"
 #include "system/child_process.h"
 #include "system/disk_room.h"
+#include "system/local_file_system.h"
 #include "system/local_files.h"
 
 #include <QDir>

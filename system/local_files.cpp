@@ -1,7 +1,8 @@
 #include "system/local_files.h"
 
-#include "batch/run_settings.h"
+#include "batch/file_system.h"
 #include "batch/statistics_engine.h"
+#include "system/local_file_system.h"
 
 #include "system/disk_room.h"
 
@@ -68,13 +69,6 @@ std::string FromQt(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-std::string FolderOf(const std::string& absolutePath) {
-    const std::size_t slash = absolutePath.rfind('/');
-    if (slash == std::string::npos || slash == 0)
-        return "/";
-    return absolutePath.substr(0, slash);
-}
-
 void CheckReadableFile(const std::string& path, const std::string& shownName,
                        const std::string& what) {
     const std::string prefix = "Cannot read " + what + " " + Shown(shownName) + ": ";
@@ -95,26 +89,6 @@ void CheckReadableFile(const std::string& path, const std::string& shownName,
         throw EngineError(prefix + "not a regular file");
 }
 
-std::string ReadWholeFile(const std::string& path) {
-    FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        throw EngineError("Cannot read " + path + ": " + Reason(errno));
-    std::string data;
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = ::read(fd.get(), chunk, sizeof chunk);
-        if (got == 0)
-            break;
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            throw EngineError("Cannot read " + path + ": " + Reason(errno));
-        }
-        data.append(chunk, static_cast<std::size_t>(got));
-    }
-    return data;
-}
-
 namespace {
 
 // Where an output goes and how its temporary is named.
@@ -133,20 +107,6 @@ struct Target {
     }
 };
 
-// A symbolic link at the target is kept, and the file it points to (through
-// any chain of links) is replaced, as QSaveFile does.
-std::string ResolveLinks(std::string path) {
-    for (int depth = 0; depth < 40; ++depth) {
-        std::vector<char> buffer(4096);
-        const ssize_t got = ::readlink(path.c_str(), buffer.data(), buffer.size());
-        if (got < 0 || static_cast<std::size_t>(got) >= buffer.size())
-            return path;
-        const std::string link(buffer.data(), static_cast<std::size_t>(got));
-        path = !link.empty() && link.front() == '/' ? link : FolderOf(path) + "/" + link;
-    }
-    return path;
-}
-
 Target TargetOf(const std::string& path) {
     Target target;
     target.shown = Shown(path);
@@ -154,7 +114,10 @@ Target TargetOf(const std::string& path) {
         throw EngineError("Cannot write the output: no file name was given");
     if (HasNul(path))
         throw EngineError(target.Prefix() + "the name contains a NUL character");
-    target.path = ResolveLinks(AbsolutePath(path));
+    // A symbolic link at the target is kept, and the file it points to
+    // (through any chain of links) is replaced, as QSaveFile does.
+    LocalFileSystem files;
+    target.path = FollowLinks(AbsolutePath(path), files);
     if (target.path.back() == '/')
         throw EngineError(target.Prefix() + Reason(EISDIR));
     target.folder = FolderOf(target.path);

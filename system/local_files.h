@@ -18,16 +18,10 @@ namespace kalvero {
 QString ToQt(const std::string& path);
 std::string FromQt(const QString& path);
 
-// The folder part of an absolute path ("/" for a file in the root).
-std::string FolderOf(const std::string& absolutePath);
-
 // Throws unless path names a regular file that this process may read.
 // what describes the file in the message ("syntax file").
 void CheckReadableFile(const std::string& path, const std::string& shownName,
                        const std::string& what);
-
-// Reads a whole file; throws when it cannot.
-std::string ReadWholeFile(const std::string& path);
 
 // Writes data to path through a temporary file in the same folder that is
 // flushed to the disk and renamed over path only when it is complete. On

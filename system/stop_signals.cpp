@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <unistd.h>
 
 namespace kalvero {
@@ -23,6 +25,11 @@ void OnSignal(int signal) {
 }
 
 } // namespace
+
+void RequestStopForSignal(int signal) {
+    const char* const name = ::sigabbrev_np(signal);
+    RequestStop(std::string("ended by the signal SIG") + (name ? name : std::to_string(signal)));
+}
 
 StopOnSignals::StopOnSignals(std::function<void(int)> onSignal) : onSignal_(std::move(onSignal)) {
     if (wakeUp[0] < 0 && ::pipe2(wakeUp, O_CLOEXEC | O_NONBLOCK) != 0)

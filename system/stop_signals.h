@@ -12,6 +12,10 @@ class QSocketNotifier;
 
 namespace kalvero {
 
+// Asks for a stop because the program received signal: "ended by the signal
+// SIGTERM".
+void RequestStopForSignal(int signal);
+
 class StopOnSignals : public QObject {
 public:
     explicit StopOnSignals(std::function<void(int signal)> onSignal);

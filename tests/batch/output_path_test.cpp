@@ -1,5 +1,7 @@
-#include "batch/batch_jobs.h"
+#include "batch/batch_plan.h"
 #include "batch/run_settings.h"
+#include "batch/statistics_engine.h"
+#include "system/local_file_system.h"
 #include "tests/support/pspp_test_support.h"
 #include "tests/support/temp_dir.h"
 
@@ -55,9 +57,13 @@ TEST(AbsolutePathTest, WithoutAWorkingDirectoryARelativeEntryFailsNamingIt) {
     std::filesystem::create_directory(dir.Path("gone"));
     const testing::WorkingDirectory inside(dir.Path("gone"));
     std::filesystem::remove(dir.Path("gone"));
-    EXPECT_EQ(ReadEntries({"/data/a.sps"}, InputMode::SyntaxFiles).at(0).syntaxFile, "/data/a.sps");
+    LocalFileSystem files;
+    PlanRules rules;
+    rules.absoluteNames = true;
+    EXPECT_EQ(ReadEntries({"/data/a.sps"}, InputMode::SyntaxFiles, rules, files).at(0).syntaxFile,
+              "/data/a.sps");
     try {
-        ReadEntries({"a.sps"}, InputMode::SyntaxFiles);
+        ReadEntries({"a.sps"}, InputMode::SyntaxFiles, rules, files);
         ADD_FAILURE() << "a relative entry was resolved without a working directory";
     } catch (const EngineError& failure) {
         EXPECT_THAT(failure.what(),

@@ -1,4 +1,5 @@
 #include "batch/syntax_list.h"
+#include "system/local_file_system.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_dir.h"
 
@@ -16,17 +17,8 @@ using testing::RunRig;
 using testing::TempDir;
 
 std::vector<std::string> ReadAllLines(const std::string& path) {
-    std::int16_t count = 0;
-    {
-        SyntaxListFile counting(path);
-        count = counting.CountLines();
-    }
-    SyntaxListFile list(path);
-    std::vector<std::string> lines;
-    for (int i = 0; i < count; ++i)
-        lines.push_back(list.ReadLine());
-    EXPECT_TRUE(list.AtEnd());
-    return lines;
+    LocalFileSystem files;
+    return SplitListLines(files.ReadListFile(path));
 }
 
 using Lines = std::vector<std::string>;
@@ -264,12 +256,19 @@ TEST(RunSyntaxListsTest, AOneMegabyteLineReachesTheEngineWhole) {
     EXPECT_EQ(rig.Only("RunSyntaxFile")[0], "RunSyntaxFile(" + name + ",true)");
 }
 
-TEST(SyntaxListFileTest, ReadingPastTheEndOfAShrunkenFileFails) {
+// A list file is read once, before the run: changing it while the run goes
+// on changes nothing of this run.
+TEST(RunSyntaxListsTest, AListChangedDuringTheRunIsNotReadAgain) {
     TempDir dir;
-    const std::string path = dir.Write("list.txt", "a\n");
-    SyntaxListFile list(path);
-    EXPECT_EQ(list.ReadLine(), "a");
-    EXPECT_THROW(list.ReadLine(), std::runtime_error);
+    const std::string list = dir.Write("list.txt", "/s/a.sps\n/s/b.sps\n");
+    RunRig rig;
+    rig.engines.script.onRun = [&](int call, const std::string&) {
+        if (call == 1)
+            dir.Write("list.txt", "/s/x.sps\n");
+    };
+    StartRun(Lists({list}), rig.progress, rig.services);
+    EXPECT_EQ(rig.Only("RunSyntaxFile"),
+              (CallLog{"RunSyntaxFile(/s/a.sps,true)", "RunSyntaxFile(/s/b.sps,true)"}));
 }
 
 // A FIFO would block the run and a device never end: both are refused at
@@ -296,13 +295,9 @@ TEST(RunSyntaxListsTest, NonRegularListFilesAreRefusedAtOnceAndLongNamesShortene
 
 TEST(SyntaxListFileTest, ADirectoryOrAPathWithANulByteIsNoListFile) {
     TempDir dir;
-    EXPECT_THROW(
-        {
-            SyntaxListFile list(dir.Path(""));
-            list.CountLines();
-        },
-        std::runtime_error);
-    EXPECT_THROW(SyntaxListFile(std::string("/tmp/a\0b", 8)), std::runtime_error);
+    LocalFileSystem files;
+    EXPECT_THROW(files.ReadListFile(dir.Path("")), std::runtime_error);
+    EXPECT_THROW(files.ReadListFile(std::string("/tmp/a\0b", 8)), std::runtime_error);
 }
 
 } // namespace

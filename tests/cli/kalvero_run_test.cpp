@@ -232,7 +232,8 @@ TEST_F(KalveroRunTest, ParallelRunsWriteWhatASerialRunWrites) {
     for (const auto& fields : lines)
         if (fields.at(2).find("x.sps2") != std::string::npos) {
             EXPECT_EQ(fields.at(6), "failed");
-            EXPECT_THAT(fields.at(7), HasSubstr("would replace the output of an earlier entry"));
+            EXPECT_THAT(fields.at(7),
+                        HasSubstr("would replace the output written in this run for"));
         }
 }
 

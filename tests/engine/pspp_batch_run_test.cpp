@@ -43,7 +43,8 @@ TEST_P(PsppBatchRunTest, ThreeSyntaxFilesEachGetTheirOutput) {
     testing::FakeMessages messages;
     testing::FakeShutDown shutDown;
     testing::RecordingProgress progress;
-    const RunServices services{engines, messages, shutDown};
+    LocalFileSystem files;
+    const RunServices services{engines, messages, shutDown, files};
 
     StartRun(settings, progress, services);
 

@@ -6,6 +6,7 @@
 #include "batch/run_stop.h"
 #include "engine/engine_folder.h"
 #include "engine/pspp_engine.h"
+#include "system/local_file_system.h"
 #include "system/stop_signals.h"
 #include "tests/support/fakes.h"
 
@@ -40,7 +41,8 @@ int main(int argc, char** argv) {
     PrintedMessages messages;
     kalvero::testing::FakeShutDown shutDown;
     kalvero::testing::RecordingProgress progress;
-    const kalvero::RunServices services{engines, messages, shutDown};
+    kalvero::LocalFileSystem files;
+    const kalvero::RunServices services{engines, messages, shutDown, files};
     QTimer::singleShot(0, &application, [&] {
         kalvero::StartRun(settings, progress, services);
         if (!kalvero::StopRequested())

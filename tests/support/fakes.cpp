@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <mutex>
 
 namespace kalvero::testing {
 
@@ -14,92 +15,123 @@ std::string Number(float value) {
     return buffer;
 }
 
+} // namespace
+
 class RecordingSettings : public EngineSettings {
 public:
-    explicit RecordingSettings(CallLog& log) : log_(log) {}
+    RecordingSettings(RecordingFactory& factory, std::shared_ptr<EngineSettings> real)
+        : factory_(factory), real_(std::move(real)) {}
     void SetOutputKind(std::int32_t kind) override {
-        log_.push_back("SetOutputKind(" + std::to_string(kind) + ")");
+        factory_.Record("SetOutputKind(" + std::to_string(kind) + ")");
+        if (real_)
+            real_->SetOutputKind(kind);
     }
 
 private:
-    CallLog& log_;
+    RecordingFactory& factory_;
+    std::shared_ptr<EngineSettings> real_;
 };
-
-} // namespace
 
 class RecordingDocument : public EngineDocument {
 public:
-    explicit RecordingDocument(RecordingFactory& factory) : factory_(factory) {}
+    RecordingDocument(RecordingFactory& factory, std::shared_ptr<EngineDocument> real)
+        : factory_(factory), real_(std::move(real)) {}
     void SaveDocument(const std::string& path) override {
-        factory_.Log().push_back("SaveDocument(" + path + ")");
+        factory_.Record("SaveDocument(" + path + ")");
         Write(path);
+        if (real_)
+            real_->SaveDocument(path);
     }
     void ExportText(std::int32_t what, const std::string& path, std::int32_t option1,
                     std::int32_t option2) override {
-        factory_.Log().push_back("ExportText(" + std::to_string(what) + "," + path + "," +
-                                 std::to_string(option1) + "," + std::to_string(option2) + ")");
+        factory_.Record("ExportText(" + std::to_string(what) + "," + path + "," +
+                        std::to_string(option1) + "," + std::to_string(option2) + ")");
         Write(path);
+        if (real_)
+            real_->ExportText(what, path, option1, option2);
     }
-    void CloseDocument() override { factory_.Log().push_back("CloseDocument"); }
+    void CloseDocument() override {
+        factory_.Record("CloseDocument");
+        if (real_)
+            real_->CloseDocument();
+    }
 
 private:
     void Write(const std::string& path) {
         if (path == factory_.script.failSaveFor)
             throw EngineError("Cannot write " + path + ": Permission denied");
-        factory_.written.push_back(path);
+        {
+            const std::lock_guard<std::mutex> guard(factory_.lock_);
+            factory_.written.push_back(path);
+        }
         if (factory_.script.writeFiles)
             std::ofstream(path, std::ios::binary) << "output\n";
     }
     RecordingFactory& factory_;
+    std::shared_ptr<EngineDocument> real_;
 };
 
 class RecordingEngine : public EngineApplication {
 public:
-    explicit RecordingEngine(RecordingFactory& factory) : factory_(factory) {}
-    ~RecordingEngine() override { factory_.Log().push_back("Release"); }
+    RecordingEngine(RecordingFactory& factory, std::unique_ptr<EngineApplication> real)
+        : factory_(factory), real_(std::move(real)) {}
+    ~RecordingEngine() override { factory_.Record("Release"); }
 
     std::shared_ptr<EngineSettings> GetSettings() override {
-        factory_.Log().push_back("GetSettings");
-        return std::make_shared<RecordingSettings>(factory_.Log());
+        factory_.Record("GetSettings");
+        return std::make_shared<RecordingSettings>(factory_,
+                                                   real_ ? real_->GetSettings() : nullptr);
     }
     void RunSyntaxFile(const std::string& name, bool flag) override {
-        factory_.Log().push_back("RunSyntaxFile(" + name + "," + (flag ? "true" : "false") + ")");
-        factory_.ran.push_back(name);
+        factory_.Record("RunSyntaxFile(" + name + "," + (flag ? "true" : "false") + ")");
+        {
+            const std::lock_guard<std::mutex> guard(factory_.lock_);
+            factory_.ran.push_back(name);
+        }
         ++runs_;
         if (factory_.script.onRun)
             factory_.script.onRun(runs_, name);
         if (!factory_.script.failRunOn.empty() && name == factory_.script.failRunOn)
             throw EngineError("Cannot run " + name + ": test failure");
+        if (real_)
+            real_->RunSyntaxFile(name, flag);
     }
+    bool SyntaxHadErrors() const override { return real_ && real_->SyntaxHadErrors(); }
     std::shared_ptr<EngineDocument> CurrentViewerDocument() override {
-        factory_.Log().push_back("CurrentViewerDocument");
-        return std::make_shared<RecordingDocument>(factory_);
+        factory_.Record("CurrentViewerDocument");
+        return std::make_shared<RecordingDocument>(factory_, real_ ? real_->CurrentViewerDocument()
+                                                                   : nullptr);
     }
     std::shared_ptr<EngineDocument> CurrentDraftDocument() override {
-        factory_.Log().push_back("CurrentDraftDocument");
-        return std::make_shared<RecordingDocument>(factory_);
+        factory_.Record("CurrentDraftDocument");
+        return std::make_shared<RecordingDocument>(factory_,
+                                                   real_ ? real_->CurrentDraftDocument() : nullptr);
     }
     void QuitEngine() override {
-        factory_.Log().push_back("QuitEngine");
+        factory_.Record("QuitEngine");
         ++factory_.quits;
         if (factory_.script.onQuit)
             factory_.script.onQuit();
         if (factory_.script.failQuit)
             throw EngineError("The statistics package did not quit");
+        if (real_)
+            real_->QuitEngine();
     }
 
 private:
     RecordingFactory& factory_;
+    std::unique_ptr<EngineApplication> real_;
     int runs_ = 0;
 };
 
 std::unique_ptr<EngineApplication> RecordingFactory::CreateObject(const std::string& progId) {
-    log_.push_back("Create(" + progId + ")");
+    Record("Create(" + progId + ")");
     ++created;
     progIds.push_back(progId);
     if (script.failCreate)
         throw EngineError(script.createFailure);
-    return std::make_unique<RecordingEngine>(*this);
+    return std::make_unique<RecordingEngine>(
+        *this, script.forwardTo ? script.forwardTo->CreateObject(progId) : nullptr);
 }
 
 void RecordingProgress::SetProgressRange(float minimum, float maximum) {

@@ -7,9 +7,11 @@
 
 #include "batch/run_command.h"
 #include "batch/statistics_engine.h"
+#include "system/local_file_system.h"
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -42,6 +44,11 @@ struct EngineScript {
     std::string failRunOn;   // RunSyntaxFile of this name fails
     std::string failSaveFor; // SaveDocument/ExportText to this path fails
     bool writeFiles = false; // outputs are written as real files
+    // Every call is also made on an engine of this factory (the real one, in
+    // benchmarks), after it is recorded.
+    EngineFactory* forwardTo = nullptr;
+    // Called with each call as it is recorded ("RunSyntaxFile(/s/a.sps,true)").
+    std::function<void(const std::string& call)> onCall;
 };
 
 class RecordingFactory : public EngineFactory, Recorder {
@@ -60,7 +67,17 @@ public:
 private:
     friend class RecordingEngine;
     friend class RecordingDocument;
-    CallLog& Log() { return log_; }
+    friend class RecordingSettings;
+    // Safe from several workers' threads at once.
+    void Record(const std::string& call) {
+        {
+            const std::lock_guard<std::mutex> guard(lock_);
+            log_.push_back(call);
+        }
+        if (script.onCall)
+            script.onCall(call);
+    }
+    std::mutex lock_;
 };
 
 class RecordingProgress : public RunProgress, Recorder {
@@ -106,7 +123,8 @@ struct RunRig {
     RecordingProgress progress{log};
     FakeMessages messages{log};
     FakeShutDown shutDown{log};
-    RunServices services{engines, messages, shutDown};
+    LocalFileSystem files;
+    RunServices services{engines, messages, shutDown, files};
 
     // The log entries that start with prefix, in order.
     std::vector<std::string> Only(const std::string& prefix) const;

@@ -14,6 +14,7 @@ void WindowTest::SetUp() {
     Services().engines = &engines;
     Services().messages = &messages;
     Services().shutDown = &shutDown;
+    Services().files = &files;
 }
 
 void WindowTest::TearDown() {

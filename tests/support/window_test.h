@@ -2,6 +2,7 @@
 // Services(), and every window unloaded after each test.
 #pragma once
 
+#include "system/local_file_system.h"
 #include "tests/support/fakes.h"
 #include "windows/common/window_services.h"
 
@@ -25,6 +26,7 @@ protected:
     FakeEngineFactory engines;
     FakeMessages messages;
     FakeShutDown shutDown;
+    LocalFileSystem files;
 
 private:
     WindowServices saved_;

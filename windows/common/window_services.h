@@ -4,6 +4,7 @@
 // the machine down.
 #pragma once
 
+#include "batch/file_system.h"
 #include "batch/run_services.h"
 #include "batch/statistics_engine.h"
 #include "batch/system_services.h"
@@ -16,6 +17,7 @@ struct WindowServices {
     ShutDownService* shutDown = nullptr;
     Registry* registry = nullptr;
     ProgramLauncher* launcher = nullptr;
+    FileSystem* files = nullptr;
 };
 
 // The services in force; every pointer must be set before a window uses it.

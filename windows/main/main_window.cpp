@@ -174,7 +174,8 @@ void MainWindow::Command4Click() {
         const RunInputGuard guard;
         const WindowServices& services = Services();
         StartRun(settings, progress,
-                 RunServices{*services.engines, *services.messages, *services.shutDown});
+                 RunServices{*services.engines, *services.messages, *services.shutDown,
+                             *services.files});
     } catch (...) {
     }
 }

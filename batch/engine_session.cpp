@@ -1,4 +1,4 @@
-#include "batch/run_steps.h"
+#include "batch/engine_session.h"
 
 #include "batch/run_stop.h"
 
@@ -20,10 +20,8 @@ EngineSession OpenEngine(OutputFormat format, EngineFactory& engines) {
 }
 
 void ExecuteSyntaxFile(EngineSession& session, OutputFormat format, const std::string& name,
-                       const std::string& outputPath, RunPosition& position) {
-    position.syntaxFile = name;
+                       const std::string& outputPath) {
     ThrowIfStopRequested();
-    session.guard.Check(name, outputPath);
     EngineApplication& engine = *session.application;
     engine.RunSyntaxFile(name, true);
 
@@ -37,9 +35,7 @@ void ExecuteSyntaxFile(EngineSession& session, OutputFormat format, const std::s
         document->ExportText(1, outputPath, 1, 0);
     else
         document->SaveDocument(outputPath);
-    session.guard.Written(name, outputPath);
     document->CloseDocument();
-    ++position.executed;
 }
 
 } // namespace kalvero
