@@ -1,5 +1,6 @@
 #include "documents/spv_check.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -21,67 +22,112 @@ std::uint16_t Read16(const std::vector<char>& data, std::size_t at) {
                                       (static_cast<unsigned char>(data[at + 1]) << 8));
 }
 
+// The parts of a file that the check reads, and nothing more.
+class FileParts {
+public:
+    explicit FileParts(const std::string& path) : in_(path, std::ios::binary | std::ios::ate) {
+        if (in_)
+            size_ = static_cast<std::uint64_t>(in_.tellg());
+    }
+    bool IsOpen() const { return static_cast<bool>(in_); }
+    std::uint64_t Size() const { return size_; }
+    // The length bytes at `at` into data; false when they cannot be read.
+    bool Read(std::uint64_t at, std::uint64_t length, std::vector<char>& data) {
+        data.assign(length, '\0');
+        in_.clear();
+        in_.seekg(static_cast<std::streamoff>(at));
+        return static_cast<bool>(in_.read(data.data(), static_cast<std::streamsize>(length)));
+    }
+
+private:
+    std::ifstream in_;
+    std::uint64_t size_ = 0;
+};
+
+constexpr std::uint64_t kEndRecord = 22;
+
+struct Directory {
+    std::size_t entries = 0;
+    std::uint64_t size = 0;
+    std::uint64_t offset = 0;
+};
+
+std::string Unreadable() {
+    return std::string("it cannot be read: ") + std::strerror(EIO);
+}
+
+// Finds the end record, which stands in the last 22 bytes plus a comment of
+// up to 64 KiB, and the directory it points to; a problem, or an empty text.
+std::string FindDirectory(FileParts& file, Directory& directory) {
+    if (file.Size() < kEndRecord)
+        return "it is cut off (" + std::to_string(file.Size()) + " bytes)";
+    const std::uint64_t tailStart =
+        file.Size() > kEndRecord + 65535 ? file.Size() - kEndRecord - 65535 : 0;
+    std::vector<char> tail;
+    if (!file.Read(tailStart, file.Size() - tailStart, tail))
+        return Unreadable();
+    std::size_t end = tail.size() - kEndRecord + 1;
+    bool found = false;
+    while (!found && end-- > 0)
+        found = Read32(tail, end) == 0x06054b50 &&
+                end + kEndRecord + Read16(tail, end + 20) == tail.size();
+    if (!found)
+        return "it is cut off: its zip directory is missing";
+    directory.entries = Read16(tail, end + 10);
+    directory.size = Read32(tail, end + 12);
+    directory.offset = Read32(tail, end + 16);
+    if (directory.offset + directory.size != tailStart + end)
+        return "its zip directory does not match its size";
+    return std::string();
+}
+
+// Checks each entry of the directory against its local header: the header
+// is there and says the same compressed size (unless its sizes follow the
+// data), and the entries' data lie before the directory without overlapping.
+std::string CheckEntries(FileParts& file, const Directory& directory) {
+    std::vector<char> entries;
+    std::vector<char> local;
+    if (!file.Read(directory.offset, directory.size, entries))
+        return Unreadable();
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> spans; // start, end
+    std::size_t at = 0;
+    for (std::size_t entry = 0; entry < directory.entries; ++entry) {
+        if (at + 46 > entries.size() || Read32(entries, at) != 0x02014b50)
+            return "its zip directory is damaged";
+        const std::uint64_t compressed = Read32(entries, at + 20);
+        const std::uint64_t start = Read32(entries, at + 42);
+        if (start + 30 > directory.offset || !file.Read(start, 30, local) ||
+            Read32(local, 0) != 0x04034b50)
+            return "an entry of its zip directory points past its data";
+        const bool sizesFollowData = (Read16(local, 6) & 8) != 0;
+        if (!sizesFollowData && Read32(local, 18) != compressed)
+            return "an entry's compressed size differs between its zip directory and its data";
+        const std::uint64_t end = start + 30 + Read16(local, 26) + Read16(local, 28) + compressed;
+        if (end > directory.offset)
+            return "an entry of its zip directory points past its data";
+        spans.emplace_back(start, end);
+        at += 46 + Read16(entries, at + 28) + Read16(entries, at + 30) + Read16(entries, at + 32);
+    }
+    if (at != entries.size())
+        return "its zip directory holds more than its entries";
+    std::sort(spans.begin(), spans.end());
+    for (std::size_t i = 1; i < spans.size(); ++i)
+        if (spans[i - 1].second > spans[i].first)
+            return "the data of two entries of its zip directory overlap";
+    return std::string();
+}
+
 } // namespace
 
 std::string ZipProblem(const std::string& path) {
-    // Only the parts the check needs are read: the end of the file, the
-    // central directory and each entry's local header, not the data itself.
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in)
+    FileParts file(path);
+    if (!file.IsOpen())
         return std::string("it cannot be read: ") + std::strerror(errno);
-    const std::uint64_t fileSize = static_cast<std::uint64_t>(in.tellg());
-    std::vector<char> data;
-    auto readAt = [&](std::uint64_t at, std::uint64_t length) {
-        data.assign(length, '\0');
-        in.clear();
-        in.seekg(static_cast<std::streamoff>(at));
-        return static_cast<bool>(in.read(data.data(), static_cast<std::streamsize>(length)));
-    };
-    const std::string unreadable = std::string("it cannot be read: ") + std::strerror(EIO);
-
-    constexpr std::uint64_t kEndRecord = 22;
-    if (fileSize < kEndRecord)
-        return "it is cut off (" + std::to_string(fileSize) + " bytes)";
-    // The end record stands in the last 22 bytes plus a comment of up to 64 KiB.
-    const std::uint64_t tailStart =
-        fileSize > kEndRecord + 65535 ? fileSize - kEndRecord - 65535 : 0;
-    if (!readAt(tailStart, fileSize - tailStart))
-        return unreadable;
-    std::size_t end = data.size() - kEndRecord + 1;
-    bool found = false;
-    while (end-- > 0) {
-        if (Read32(data, end) == 0x06054b50 &&
-            end + kEndRecord + Read16(data, end + 20) == data.size()) {
-            found = true;
-            break;
-        }
-    }
-    if (!found)
-        return "it is cut off: its zip directory is missing";
-    const std::size_t entries = Read16(data, end + 10);
-    const std::uint64_t size = Read32(data, end + 12);
-    const std::uint64_t offset = Read32(data, end + 16);
-    if (offset + size != tailStart + end)
-        return "its zip directory does not match its size";
-
-    if (!readAt(offset, size))
-        return unreadable;
-    const std::vector<char> directory = std::move(data);
-    std::size_t at = 0;
-    for (std::size_t entry = 0; entry < entries; ++entry) {
-        if (at + 46 > directory.size() || Read32(directory, at) != 0x02014b50)
-            return "its zip directory is damaged";
-        const std::uint64_t compressed = Read32(directory, at + 20);
-        const std::uint64_t local = Read32(directory, at + 42);
-        if (local + 30 > offset || !readAt(local, 30) || Read32(data, 0) != 0x04034b50 ||
-            local + 30 + Read16(data, 26) + Read16(data, 28) + compressed > offset)
-            return "an entry of its zip directory points past its data";
-        at += 46 + Read16(directory, at + 28) + Read16(directory, at + 30) +
-              Read16(directory, at + 32);
-    }
-    if (at != directory.size())
-        return "its zip directory holds more than its entries";
-    return std::string();
+    Directory directory;
+    std::string problem = FindDirectory(file, directory);
+    if (problem.empty())
+        problem = CheckEntries(file, directory);
+    return problem;
 }
 
 } // namespace kalvero

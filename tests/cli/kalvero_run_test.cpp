@@ -147,6 +147,9 @@ INSTANTIATE_TEST_SUITE_P(
                         "Cannot open the list file none.lst"},
         CommandLineCase{
             "PickOneOfAList", {"-l", "--pick", "2", "jobs.lst"}, 0, "", "1 syntax file: 1 ok"},
+        // Alone, a repeated syntax file does not wait for its earlier self.
+        CommandLineCase{
+            "PickARepeatedFile", {"--pick", "2", "a.sps", "a.sps"}, 0, "", "1 syntax file: 1 ok"},
         CommandLineCase{"UnwritableLog",
                         {"--log", "no/run.log", "a.sps"},
                         1,

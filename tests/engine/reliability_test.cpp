@@ -154,8 +154,10 @@ TEST(ViewerOutputCheck, FindsCutOffAndDamagedArchives) {
     testing::RunProgram("pspp", {"-r", "-o", folder.Path("a.spv"), syntax}, status);
     const std::string whole = ReadFile(folder.Path("a.spv"));
     ASSERT_EQ(status, 0);
-    // pspp writes no archive comment: the end record is the last 22 bytes.
+    // pspp writes no archive comment: the end record is the last 22 bytes;
+    // its first entry starts the file.
     const std::size_t end = whole.size() - 22;
+    ASSERT_EQ(whole.compare(0, 4, "PK\x03\x04"), 0);
     ASSERT_EQ(whole.compare(end, 4, "PK\x05\x06"), 0);
     auto at = [](std::string bytes, std::size_t offset, int change) {
         bytes[offset] = static_cast<char>(bytes[offset] + change);
@@ -184,6 +186,13 @@ TEST(ViewerOutputCheck, FindsCutOffAndDamagedArchives) {
          "its zip directory does not match its size"},
         {"first entry's data said to lie later", at(whole, directory + 42, 1),
          "an entry of its zip directory points past its data"},
+        {"first entry's compressed size one more in the directory", at(whole, directory + 20, 1),
+         "an entry's compressed size differs between its zip directory and its data"},
+        {"first entry's compressed size one less in the directory", at(whole, directory + 20, -1),
+         "an entry's compressed size differs between its zip directory and its data"},
+        {"first entry's compressed size one more in both places",
+         at(at(whole, 18, 1), directory + 20, 1),
+         "the data of two entries of its zip directory overlap"},
     };
     for (const auto& c : cases) {
         const std::string damaged = WriteFile(folder.Path("damaged.spv"), c.bytes);
