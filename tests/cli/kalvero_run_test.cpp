@@ -33,7 +33,7 @@ std::string Tiny(int value) {
 // A syntax file that never ends: it waits for data from a FIFO nobody opens,
 // after starting "sleep SECONDS" in the background (a number of its own for
 // each test, since tests run side by side).
-std::string Endless(EngineTestFolder& folder, const std::string& name, int seconds) {
+std::string WriteEndless(EngineTestFolder& folder, const std::string& name, int seconds) {
     const std::string fifo = folder.Path(name + ".fifo");
     if (!Exists(fifo))
         ::mkfifo(fifo.c_str(), 0600);
@@ -77,6 +77,17 @@ protected:
     void TearDown() override {
         EXPECT_THAT(testing::LeftRunning(folder_.Temporary()), IsEmpty());
         EXPECT_THAT(folder_.LeftInTemporary(), IsEmpty());
+        // Whatever a failed test left running ends here, by id.
+        testing::KillMentioning(folder_.Temporary());
+        for (const std::string& text : started_)
+            testing::KillMentioning(text);
+    }
+
+    // A syntax file that never ends, whose background process is ended at
+    // the end of the test whatever happens.
+    void Endless(const std::string& name, int seconds) {
+        WriteEndless(folder_, name, seconds);
+        started_.push_back("sleep " + std::to_string(seconds));
     }
 
     testing::CommandResult Run(std::vector<std::string> arguments, std::string input = {}) {
@@ -89,6 +100,7 @@ protected:
     }
 
     EngineTestFolder folder_;
+    std::vector<std::string> started_;
 };
 
 struct CommandLineCase {
@@ -195,7 +207,7 @@ TEST_F(KalveroRunTest, KeepGoingAndRetryingTheFailures) {
 // A file still running when its time is up is ended with what it started;
 // nothing of it is published and the batch goes on.
 TEST_F(KalveroRunTest, TimeoutEndsTheFileAndEverythingItStarted) {
-    Endless(folder_, "endless.sps", 3023);
+    Endless("endless.sps", 3023);
     const testing::CommandResult result =
         Run({"-k", "-j1", "-t", "1", "-f", "text", "--log", "run.log", "endless.sps", "a.sps"});
     EXPECT_EQ(result.exitCode, 1);
@@ -243,20 +255,16 @@ TEST_F(KalveroRunTest, ParallelRunsWriteWhatASerialRunWrites) {
 // SIGINT ends the running pspp processes, publishes nothing, logs every file
 // and exits with 130.
 TEST_F(KalveroRunTest, SigintStopsAParallelRunCleanly) {
-    Endless(folder_, "e1.sps", 3024);
-    Endless(folder_, "e2.sps", 3024);
+    Endless("e1.sps", 3024);
+    Endless("e2.sps", 3024);
     QProcess run;
     run.setWorkingDirectory(QString::fromStdString(folder_.Files()));
     run.start(QStringLiteral(KALVERO_RUN),
               {"-j2", "-f", "text", "--log", "run.log", "e1.sps", "e2.sps", "a.sps"});
     ASSERT_TRUE(run.waitForStarted());
     const pid_t pid = static_cast<pid_t>(run.processId());
-    const auto bothRunning = [&] {
-        return testing::ProcessesMentioning(folder_.Temporary()).size() == 2;
-    };
-    for (int i = 0; i < 500 && !bothRunning(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_TRUE(bothRunning()) << "two pspp processes did not start";
+    ASSERT_THAT(testing::PsppRunning("e1.sps", folder_.Temporary()), ::testing::Not(IsEmpty()));
+    ASSERT_THAT(testing::PsppRunning("e2.sps", folder_.Temporary()), ::testing::Not(IsEmpty()));
     ::kill(pid, SIGINT);
     ASSERT_TRUE(run.waitForFinished(30000));
     EXPECT_EQ(run.exitCode(), 130);

@@ -215,13 +215,12 @@ public:
         driver_.setProcessChannelMode(QProcess::ForwardedChannels);
         driver_.start();
         driver_.waitForStarted();
-        for (int i = 0; i < 200 && pspp_ == 0; ++i) {
-            for (const testing::ChildProcess& child :
-                 testing::ChildrenOf(static_cast<pid_t>(driver_.processId())))
-                if (child.command == "pspp")
-                    pspp_ = child.pid;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
+        // The pspp that runs the syntax file, not the one asked for its
+        // version first.
+        const std::vector<testing::ChildProcess> running =
+            testing::PsppRunning("endless.sps", folder.Temporary());
+        if (running.size() == 1)
+            pspp_ = running.front().pid;
     }
     ~DriverRun() {
         driver_.kill();

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
@@ -157,6 +158,54 @@ std::vector<ChildProcess> LeftRunning(const std::string& text) {
         left = ProcessesMentioning(text);
     }
     return left;
+}
+
+namespace {
+
+std::vector<std::string> ArgumentsOf(const std::string& pid) {
+    const std::string line = ReadFile("/proc/" + pid + "/cmdline");
+    std::vector<std::string> arguments;
+    std::size_t start = 0;
+    while (start < line.size()) {
+        const std::size_t end = line.find('\0', start);
+        arguments.push_back(line.substr(start, end - start));
+        start = end == std::string::npos ? line.size() : end + 1;
+    }
+    return arguments;
+}
+
+} // namespace
+
+std::vector<ChildProcess> PsppRunning(const std::string& syntax, const std::string& output,
+                                      int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        std::vector<ChildProcess> found;
+        for (const std::string& pid : NamesIn("/proc")) {
+            if (pid.find_first_not_of("0123456789") != std::string::npos)
+                continue;
+            const std::vector<std::string> arguments = ArgumentsOf(pid);
+            if (arguments.empty() || arguments[0].substr(arguments[0].rfind('/') + 1) != "pspp")
+                continue;
+            const bool writesThere =
+                std::any_of(arguments.begin() + 1, arguments.end(), [&](const std::string& a) {
+                    return a.compare(0, output.size(), output) == 0;
+                });
+            if (writesThere &&
+                std::find(arguments.begin() + 1, arguments.end(), syntax) != arguments.end())
+                found.push_back({static_cast<pid_t>(std::stol(pid)), arguments[0]});
+        }
+        if (!found.empty() || std::chrono::steady_clock::now() > deadline)
+            return found;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+std::vector<ChildProcess> KillMentioning(const std::string& text) {
+    const std::vector<ChildProcess> found = ProcessesMentioning(text);
+    for (const ChildProcess& process : found)
+        ::kill(process.pid, SIGKILL);
+    return found;
 }
 
 std::string RunProgram(const std::string& program, const std::vector<std::string>& arguments,

@@ -89,6 +89,18 @@ std::vector<ChildProcess> ProcessesMentioning(const std::string& text);
 // the process table a little after the kill.
 std::vector<ChildProcess> LeftRunning(const std::string& text);
 
+// The pspp processes that run syntax and write into the folder output (a
+// test's own temporary folder), found by their arguments (pspp gets a syntax
+// file's name as in its own folder: "a.sps"), waiting up to timeoutMs for the
+// first to appear. A process that merely mentions the file, or a pspp asked
+// for its version, is not one of them.
+std::vector<ChildProcess> PsppRunning(const std::string& syntax, const std::string& output,
+                                      int timeoutMs = 20000);
+
+// Ends every process whose command line mentions text (by id, with SIGKILL)
+// and returns them: a test ends what it started, even when it fails.
+std::vector<ChildProcess> KillMentioning(const std::string& text);
+
 // Runs program with arguments (no shell) and returns its merged output;
 // exitCode receives its exit status (-1 when it did not run normally).
 std::string RunProgram(const std::string& program, const std::vector<std::string>& arguments,
