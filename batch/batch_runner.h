@@ -29,7 +29,8 @@ bool IsSuccess(JobOutcome outcome);
 
 struct JobResult {
     JobOutcome outcome = JobOutcome::Stopped;
-    std::string reason;
+    std::string reason; // why it failed; with errors inside the syntax file, the first
+    std::string status; // how the engine's run of it ended ("exit 1"), when it tells
     std::chrono::system_clock::time_point started;
     double seconds = 0;
     bool notStarted = false; // the batch ended before its turn

@@ -28,6 +28,14 @@ public:
     using EngineError::EngineError;
 };
 
+// What an engine can tell of one syntax file's run beyond its output.
+struct SyntaxReport {
+    // Errors in the syntax file's own commands: they are part of its output.
+    bool hadErrors = false;
+    std::string firstError; // the first of them, in the engine's words
+    std::string status;     // how the engine's run of it ended: "exit 1", "signal 9"
+};
+
 class EngineDocument {
 public:
     virtual ~EngineDocument() = default;
@@ -56,9 +64,9 @@ public:
     // Executes the named syntax file; returns when its commands have run and
     // their output is in the current document.
     virtual void RunSyntaxFile(const std::string& name, bool flag) = 0;
-    // Whether the syntax file run last reported errors in its own commands
-    // (they are part of its output). An engine that cannot tell says no.
-    virtual bool SyntaxHadErrors() const { return false; }
+    // What the engine can tell of the syntax file run last, whether it ran
+    // through or failed. An engine that cannot tell reports nothing.
+    virtual SyntaxReport LastSyntaxReport() const { return {}; }
     virtual std::shared_ptr<EngineDocument> CurrentViewerDocument() = 0;
     virtual std::shared_ptr<EngineDocument> CurrentDraftDocument() = 0;
     // Ends the engine; no call follows it.

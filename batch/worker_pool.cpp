@@ -28,8 +28,9 @@ JobResult Worker::Run(const Job& job) {
         if (!job.refusal.empty())
             throw std::runtime_error(job.refusal);
         ExecuteSyntaxFile(session_, format_, job.syntaxFile, job.outputPath);
-        result.outcome =
-            session_.application->SyntaxHadErrors() ? JobOutcome::OkWithErrors : JobOutcome::Ok;
+        const SyntaxReport report = session_.application->LastSyntaxReport();
+        result.outcome = report.hadErrors ? JobOutcome::OkWithErrors : JobOutcome::Ok;
+        result.reason = report.firstError;
     } catch (const RunStopped& stopped) {
         result = WithOutcome(result, JobOutcome::Stopped, stopped.what());
     } catch (const EngineTimedOut& timedOut) {
@@ -41,6 +42,9 @@ JobResult Worker::Run(const Job& job) {
     }
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    if (!job.refusal.empty() || result.outcome == JobOutcome::Stopped)
+        return result;
+    result.status = session_.application->LastSyntaxReport().status;
     return result;
 }
 

@@ -23,7 +23,7 @@
 // pspp-output; a Viewer document wanted after the engine has switched to text
 // is a failure, since the syntax file cannot be run again. pspp's exit
 // status 1 means errors inside the syntax file: its output holds them, and
-// SyntaxHadErrors says so.
+// LastSyntaxReport says so, with the first of them.
 #pragma once
 
 #include "batch/statistics_engine.h"

@@ -20,6 +20,11 @@ namespace {
 constexpr qsizetype kKeptOutput = 16 * 1024;
 constexpr int kStopPollMs = 50;
 
+void KeepHead(QByteArray& head, const QByteArray& more) {
+    if (head.size() < kKeptOutput)
+        head += more.left(kKeptOutput - head.size());
+}
+
 void KeepTail(QByteArray& tail, const QByteArray& more) {
     tail += more;
     if (tail.size() > kKeptOutput)
@@ -59,6 +64,21 @@ std::string ChildResult::Describe() const {
         return "it was ended because the run was stopped";
     }
     return "it ended in an unknown way";
+}
+
+std::string ChildResult::Status() const {
+    switch (ending) {
+    case Ending::NotStarted:
+        return std::string();
+    case Ending::Exited:
+        return "exit " + std::to_string(exitCode);
+    case Ending::Signalled:
+        return signal > 0 ? "signal " + std::to_string(signal) : "signal";
+    case Ending::TimedOut:
+    case Ending::Stopped:
+        return "signal " + std::to_string(SIGKILL);
+    }
+    return std::string();
 }
 
 RunningChild::RunningChild() = default;
@@ -105,9 +125,13 @@ ChildResult RunningChild::Run(const ChildRequest& request) {
             ::_exit(127);
     });
 
+    QByteArray head;
     QByteArray tail;
-    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
-                     [&] { KeepTail(tail, process.readAllStandardOutput()); });
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&] {
+        const QByteArray more = process.readAllStandardOutput();
+        KeepHead(head, more);
+        KeepTail(tail, more);
+    });
 
     // Made before the child starts: in a thread that Qt did not start, the
     // event loop is what gives the thread the event dispatcher that the
@@ -176,7 +200,10 @@ ChildResult RunningChild::Run(const ChildRequest& request) {
     // Whatever the child started in its group ends with it.
     KillGroup(group);
 
-    KeepTail(tail, process.readAllStandardOutput());
+    const QByteArray rest = process.readAllStandardOutput();
+    KeepHead(head, rest);
+    KeepTail(tail, rest);
+    result.outputHead = head;
     result.outputTail = tail;
     if (result.ending == ChildResult::Ending::NotStarted) {
         if (process.exitStatus() == QProcess::CrashExit) {

@@ -39,6 +39,7 @@ struct ChildResult {
     QString startError;
     int exitCode = 0;
     int signal = 0;        // when known
+    QByteArray outputHead; // the first bytes of its merged output
     QByteArray outputTail; // the last bytes of its merged output
 
     // Whether it exited with one of the accepted statuses.
@@ -46,6 +47,8 @@ struct ChildResult {
     // How it ended, as the end of a sentence: "it stopped with exit status 3",
     // "it was ended by signal 9 (Killed)", "it could not be started: …".
     std::string Describe() const;
+    // How it ended, in short: "exit 3", "signal 9"; empty when it never ran.
+    std::string Status() const;
 };
 
 struct ChildRequest {

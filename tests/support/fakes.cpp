@@ -96,7 +96,9 @@ public:
         if (real_)
             real_->RunSyntaxFile(name, flag);
     }
-    bool SyntaxHadErrors() const override { return real_ && real_->SyntaxHadErrors(); }
+    SyntaxReport LastSyntaxReport() const override {
+        return real_ ? real_->LastSyntaxReport() : SyntaxReport();
+    }
     std::shared_ptr<EngineDocument> CurrentViewerDocument() override {
         factory_.Record("CurrentViewerDocument");
         return std::make_shared<RecordingDocument>(factory_, real_ ? real_->CurrentViewerDocument()
