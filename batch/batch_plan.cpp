@@ -10,14 +10,16 @@
 namespace kalvero {
 namespace {
 
+// A name as the plan keeps it: as written, or absolute.
 std::string SyntaxName(const std::string& name, const PlanRules& rules, FileSystem& files) {
     if (!rules.absoluteNames || name.empty())
         return name;
     return files.AbsolutePath(name.rfind("./", 0) == 0 ? name.substr(2) : name);
 }
 
-void ReadListEntry(std::size_t index, const std::string& entry, const PlanRules& rules,
+void ReadListEntry(std::size_t index, const std::string& given, const PlanRules& rules,
                    FileSystem& files, std::vector<Job>& jobs) {
+    const std::string entry = SyntaxName(given, rules, files);
     std::vector<std::string> lines;
     try {
         lines = SplitListLines(files.ReadListFile(entry));
@@ -85,7 +87,8 @@ Plan MakePlan(const std::vector<std::string>& entries, InputMode mode, OutputFor
     plan.format = format;
     plan.jobs = ReadEntries(entries, mode, rules, files);
     if (mode == InputMode::SyntaxLists)
-        plan.listFiles = entries;
+        for (const std::string& entry : entries)
+            plan.listFiles.push_back(SyntaxName(entry, rules, files));
     PlanOutputs(plan, files);
     return plan;
 }

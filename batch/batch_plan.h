@@ -39,8 +39,9 @@ struct PlanRules {
     // entries (more fails the plan) and 32,767 lines a list file (more
     // refuses that list file).
     bool limits16 = false;
-    // Syntax file names made absolute against the current folder, so that a
-    // log names them from anywhere; otherwise they reach the engine as written.
+    // Entries and syntax file names made absolute against the current
+    // folder, so that a log names them from anywhere; otherwise they reach
+    // the engine as written.
     bool absoluteNames = false;
 };
 

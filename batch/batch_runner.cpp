@@ -44,8 +44,7 @@ public:
         result.reason = stopped ? "not started: the run was " + StopReason()
                                 : "not started: the run stopped at the failure of " +
                                       ShownJobName(plan_.jobs[summary_.haltedAt]);
-        for (const std::size_t index : waiting)
-            observer.JobEnded(index, result);
+        observer.JobsNotStarted(waiting, result);
         return summary_;
     }
 

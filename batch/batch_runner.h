@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <vector>
 
 namespace kalvero {
 
@@ -52,6 +53,12 @@ public:
     virtual void RunStarting() {}
     virtual void JobStarted(std::size_t index) { (void)index; }
     virtual void JobEnded(std::size_t index, const JobResult& result) = 0;
+    // The jobs that never started, all with the same result, once at the
+    // end; one JobEnded each unless an observer takes them at once.
+    virtual void JobsNotStarted(const std::vector<std::size_t>& indices, const JobResult& result) {
+        for (const std::size_t index : indices)
+            JobEnded(index, result);
+    }
     // About once a second while jobs run on other threads.
     virtual void StillRunning() {}
     // Every job has run; the engines are told to quit next.
@@ -61,6 +68,12 @@ public:
     virtual void RunCompleted() {}
 };
 
+// An engine that cannot be made: the batch cannot run at all.
+class EngineUnavailable : public EngineError {
+public:
+    using EngineError::EngineError;
+};
+
 struct RunSummary {
     bool halted = false;                 // the batch ended before all its jobs had run
     std::size_t haltedAt = 0;            // the job that failed, or the first that did not start
@@ -68,9 +81,9 @@ struct RunSummary {
     std::string reason;                  // and why
 };
 
-// Runs plan's jobs. Throws when an engine cannot be made, when an engine
-// fails to quit, or when the observer fails; every thread it started has
-// ended by then.
+// Runs plan's jobs. Throws EngineUnavailable when an engine cannot be made,
+// and what fails when an engine fails to quit or the observer fails; every
+// thread it started has ended by then.
 RunSummary RunJobs(const Plan& plan, const RunOptions& options, EngineFactory& engines,
                    RunObserver& observer);
 

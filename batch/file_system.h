@@ -33,10 +33,11 @@ class AppendFile {
 public:
     virtual ~AppendFile() = default;
     // Appends text (whole lines) in one write under an exclusive lock and
-    // flushes it to the disk. When the file ends in a cut line, a line end
-    // is written first, so that text starts on a line of its own. Throws
-    // naming the file and the reason (a full disk, a lock that fails).
-    virtual void AppendLines(const std::string& text) = 0;
+    // flushes it to the disk; an empty file gets header first. When the file
+    // ends in a cut line, a line end is written first, so that text starts
+    // on a line of its own. Throws naming the file and the reason (a full
+    // disk, a lock that fails).
+    virtual void AppendLines(const std::string& text, const std::string& header) = 0;
 };
 
 class FileSystem {

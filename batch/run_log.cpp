@@ -2,9 +2,11 @@
 
 #include "batch/message_text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <stdexcept>
@@ -12,7 +14,8 @@
 namespace kalvero {
 namespace {
 
-constexpr std::size_t kFields = 8;
+constexpr std::size_t kFields = 10;
+constexpr std::size_t kOldFields = 8; // before host and status were logged
 
 std::string Escaped(const std::string& field) {
     std::string text;
@@ -94,84 +97,138 @@ std::string Rfc3339(std::chrono::system_clock::time_point when) {
     return std::string(text) + zone;
 }
 
-std::string LogLine(const Job& job, const JobResult& result) {
-    char seconds[32];
-    std::snprintf(seconds, sizeof seconds, "%.3f", result.seconds);
-    return Escaped(job.entry) + '\t' + (job.line > 0 ? std::to_string(job.line) : "") + '\t' +
-           Escaped(job.syntaxFile) + '\t' + Escaped(job.outputPath) + '\t' +
-           Rfc3339(result.started) + '\t' + seconds + '\t' + OutcomeName(result.outcome) + '\t' +
-           Escaped(result.reason) + '\n';
+std::string EscapedField(const std::string& field) {
+    return Escaped(field);
 }
 
-std::vector<LogEntry> ReadLogLines(const std::string& content, const std::string& path) {
-    std::vector<LogEntry> entries;
+const char* const kLogHeader =
+    "#entry\tline\tsyntax file\toutput\tstart\tseconds\toutcome\treason\thost\tstatus\n";
+
+namespace {
+
+std::string Line(const Job& job, const std::string& start, const std::string& seconds,
+                 const std::string& outcome, const std::string& reason, const std::string& host,
+                 const std::string& status) {
+    return Escaped(job.entry) + '\t' + (job.line > 0 ? std::to_string(job.line) : "") + '\t' +
+           Escaped(job.syntaxFile) + '\t' + Escaped(job.outputPath) + '\t' + start + '\t' +
+           seconds + '\t' + outcome + '\t' + Escaped(reason) + '\t' + Escaped(host) + '\t' +
+           Escaped(status) + '\n';
+}
+
+// Reads one line into entry; false when it is not a log line.
+bool ReadLine(const std::string& line, LogEntry& entry) {
+    const std::vector<std::string> fields = Fields(line);
+    if (fields.size() != kFields && fields.size() != kOldFields)
+        return false;
+    static const char* const kOutcomes[] = {"planned", "ok",        "ok-with-errors",
+                                            "failed",  "timed-out", "stopped"};
+    if (std::find(std::begin(kOutcomes), std::end(kOutcomes), fields[6]) == std::end(kOutcomes))
+        return false;
+    entry.job.entry = Unescaped(fields[0]);
+    entry.job.line = fields[1].empty() ? 0 : std::atol(fields[1].c_str());
+    entry.job.syntaxFile = Unescaped(fields[2]);
+    entry.job.outputPath = Unescaped(fields[3]);
+    entry.outcome = fields[6];
+    entry.reason = Unescaped(fields[7]);
+    return true;
+}
+
+} // namespace
+
+std::string LogLine(const Job& job, const JobResult& result, const std::string& host) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.3f", result.seconds);
+    return Line(job, Rfc3339(result.started), seconds, OutcomeName(result.outcome), result.reason,
+                host, result.status);
+}
+
+std::string PlannedLine(const Job& job, std::chrono::system_clock::time_point when,
+                        const std::string& host) {
+    return Line(job, Rfc3339(when), "", "planned", job.refusal, host, "");
+}
+
+LogContent ReadLogLines(const std::string& content, const std::string& path) {
+    LogContent read;
     std::size_t start = 0;
     for (std::size_t number = 1; start < content.size(); ++number) {
         std::size_t end = content.find('\n', start);
-        if (end == std::string::npos)
+        const bool cut = end == std::string::npos;
+        if (cut)
             end = content.size();
         const std::string line = content.substr(start, end - start);
         start = end + 1;
         if (line.empty() || line[0] == '#')
             continue;
-        const std::vector<std::string> fields = Fields(line);
-        if (fields.size() != kFields)
-            throw std::runtime_error("The run log " + ShortenName(path) + " has at line " +
-                                     std::to_string(number) + " " + std::to_string(fields.size()) +
-                                     " fields instead of 8: it is not a run log");
         LogEntry entry;
-        entry.job.entry = Unescaped(fields[0]);
-        entry.job.line = fields[1].empty() ? 0 : std::atol(fields[1].c_str());
-        entry.job.syntaxFile = Unescaped(fields[2]);
-        entry.job.outputPath = Unescaped(fields[3]);
-        entry.outcome = fields[6];
-        entries.push_back(std::move(entry));
+        if (ReadLine(line, entry))
+            read.entries.push_back(std::move(entry));
+        else
+            read.skipped.push_back("line " + std::to_string(number) +
+                                   (cut ? " is cut short" : " is not a log line"));
     }
-    return entries;
+    if (read.entries.empty() && !read.skipped.empty())
+        throw std::runtime_error("The run log " + ShortenName(path) + " has no log line (" +
+                                 read.skipped.front() + "): it is not a run log");
+    return read;
 }
 
-RunLog::RunLog(const std::string& path, FileSystem& files)
-    : path_(path), file_(files.OpenForAppend(path, "the run log")) {}
+RunLog::RunLog(const std::string& path, FileSystem& files, std::string host)
+    : file_(files.OpenForAppend(path, "the run log")), host_(std::move(host)) {}
 
 void RunLog::Append(const std::string& lines) {
-    file_->AppendLines(lines);
+    file_->AppendLines(lines, kLogHeader);
 }
 
-std::vector<Job> JobsToRetry(const std::string& path, FileSystem& files) {
+namespace {
+
+std::optional<OutputFormat> FormatOf(const std::string& outputPath) {
+    for (const OutputFormat format :
+         {OutputFormat::Viewer, OutputFormat::Draft, OutputFormat::Text})
+        if (outputPath == OutputPathFor(outputPath, TraitsOf(format).extension))
+            return format;
+    return std::nullopt;
+}
+
+} // namespace
+
+RetrySet JobsToRetry(const std::string& path, FileSystem& files) {
     struct Last {
         std::size_t order;
         Job job;
         bool success;
     };
+    RetrySet retry;
     std::map<std::string, Last> last; // by syntax file, or by list file when it failed
-    const std::vector<LogEntry> entries = ReadLogLines(files.ReadWholeFile(path), path);
-    for (std::size_t order = 0; order < entries.size(); ++order) {
-        const LogEntry& entry = entries[order];
+    const LogContent content = ReadLogLines(files.ReadWholeFile(path), path);
+    retry.skipped = content.skipped;
+    for (std::size_t order = 0; order < content.entries.size(); ++order) {
+        const LogEntry& entry = content.entries[order];
         const bool success = entry.outcome == "ok" || entry.outcome == "ok-with-errors";
         if (!entry.job.syntaxFile.empty())
             last.erase("L" + entry.job.entry);
+        if (const auto format = FormatOf(entry.job.outputPath))
+            retry.format = format;
         const std::string key =
             entry.job.syntaxFile.empty() ? "L" + entry.job.entry : "S" + entry.job.syntaxFile;
         auto [found, added] = last.try_emplace(key, Last{order, entry.job, success});
         if (!added)
             found->second.success = success;
     }
-    std::map<std::size_t, Job> retry; // in order of first appearance
+    std::map<std::size_t, Job> again; // in order of first appearance
     for (const auto& [key, found] : last)
         if (!found.success)
-            retry.emplace(found.order, found.job);
-    std::vector<Job> jobs;
+            again.emplace(found.order, found.job);
     PlanRules rules;
     rules.absoluteNames = true;
-    for (const auto& [order, job] : retry) {
+    for (const auto& [order, job] : again) {
         if (!job.syntaxFile.empty()) {
-            jobs.push_back(job);
+            retry.jobs.push_back(job);
             continue;
         }
         for (Job& listed : ReadEntries({job.entry}, InputMode::SyntaxLists, rules, files))
-            jobs.push_back(std::move(listed));
+            retry.jobs.push_back(std::move(listed));
     }
-    return jobs;
+    return retry;
 }
 
 } // namespace kalvero

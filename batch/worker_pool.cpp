@@ -16,8 +16,20 @@ JobResult WithOutcome(JobResult result, JobOutcome outcome, const std::string& r
 
 } // namespace
 
+namespace {
+
+EngineSession MadeEngine(OutputFormat format, EngineFactory& engines) {
+    try {
+        return OpenEngine(format, engines);
+    } catch (const std::exception& failure) {
+        throw EngineUnavailable(failure.what());
+    }
+}
+
+} // namespace
+
 Worker::Worker(EngineFactory& engines, OutputFormat format)
-    : format_(format), session_(OpenEngine(format, engines)) {}
+    : format_(format), session_(MadeEngine(format, engines)) {}
 
 JobResult Worker::Run(const Job& job) {
     JobResult result;

@@ -19,7 +19,7 @@ namespace kalvero {
 
 class Worker {
 public:
-    // Makes the engine; throws when it cannot.
+    // Makes the engine; throws EngineUnavailable when it cannot.
     Worker(EngineFactory& engines, OutputFormat format);
     JobResult Run(const Job& job);
     // Tells the engine to quit; throws when it fails to.

@@ -1,67 +1,91 @@
 #include "cli/batch_report.h"
 
+#include "batch/message_text.h"
+#include "cli/options.h"
+
+#include <chrono>
+
 namespace kalvero {
-namespace {
 
-std::string NameOf(const Job& job) {
-    return job.syntaxFile.empty() ? job.entry : job.syntaxFile;
+std::string JobName(const Job& job) {
+    std::string name = ShownJobName(job);
+    if (job.line > 0)
+        name += " (line " + std::to_string(job.line) + " of " + ShortenName(job.entry) + ")";
+    return name;
 }
 
-std::string BaseName(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+BatchReport::BatchReport(const Plan& plan, RunLog* log, int width, int workers, std::FILE* out)
+    : plan_(plan), log_(log), width_(width), out_(out), progress_(plan.jobs.size(), workers) {}
+
+void BatchReport::RunStarting() {
+    if (!log_)
+        return;
+    const auto now = std::chrono::system_clock::now();
+    std::string lines;
+    for (const Job& job : plan_.jobs)
+        lines += PlannedLine(job, now, log_->Host());
+    Log(lines);
 }
-
-std::string Duration(double seconds) {
-    const long whole = static_cast<long>(seconds + 0.5);
-    if (whole < 60)
-        return std::to_string(whole) + " s";
-    if (whole < 3600)
-        return std::to_string(whole / 60) + " min " + std::to_string(whole % 60) + " s";
-    return std::to_string(whole / 3600) + " h " + std::to_string(whole % 3600 / 60) + " min";
-}
-
-} // namespace
-
-BatchReport::BatchReport(const std::vector<Job>& jobs, RunLog* log, bool terminal, std::FILE* out)
-    : jobs_(jobs), log_(log), terminal_(terminal), out_(out) {}
 
 void BatchReport::JobStarted(std::size_t index) {
-    running_.insert(index);
-    DrawLiveLine();
+    progress_.Started(index, ShownJobName(plan_.jobs[index]), ProgressLine::Clock::now());
+    if (width_ == 0)
+        Print("[" + std::to_string(ended_ + 1) + "/" + std::to_string(plan_.jobs.size()) +
+              "] start " + Rfc3339(std::chrono::system_clock::now()) + " " +
+              JobName(plan_.jobs[index]));
+    else
+        DrawLiveLine();
 }
 
 void BatchReport::JobEnded(std::size_t index, const JobResult& result) {
-    running_.erase(index);
     ++ended_;
     ++counts_[result.outcome];
-    const Job& job = jobs_[index];
-    if (log_ != nullptr && logFailure_.empty()) {
-        try {
-            log_->Append(LogLine(job, result));
-        } catch (const std::exception& failure) {
-            logFailure_ = failure.what();
-            Print(std::string("kalvero-run: ") + failure.what());
-        }
+    const Job& job = plan_.jobs[index];
+    progress_.Ended(index, !IsSuccess(result.outcome), result.seconds);
+    if (log_)
+        Log(LogLine(job, result, log_->Host()));
+    std::string line = std::string(OutcomeName(result.outcome)) + " " + JobName(job);
+    if (!result.reason.empty())
+        line += ": " + ShortenMiddle(result.reason, kShownReasonLength);
+    if (!IsSuccess(result.outcome))
+        failures_.push_back(line);
+    else if (result.outcome == JobOutcome::OkWithErrors)
+        withErrors_.push_back(line);
+    if (width_ == 0 || result.outcome != JobOutcome::Ok)
+        Print(Counter() + line);
+}
+
+void BatchReport::JobsNotStarted(const std::vector<std::size_t>& indices, const JobResult& result) {
+    std::string lines;
+    for (const std::size_t index : indices) {
+        ++ended_;
+        ++counts_[result.outcome];
+        if (log_)
+            lines += LogLine(plan_.jobs[index], result, log_->Host());
     }
-    const std::string counter =
-        "[" + std::to_string(ended_) + "/" + std::to_string(jobs_.size()) + "] ";
-    if (result.notStarted) {
-        ++notStarted_;
-    } else if (IsSuccess(result.outcome)) {
-        if (!terminal_)
-            Print(counter + OutcomeName(result.outcome) + " " + NameOf(job));
-    } else {
-        const std::string failure =
-            std::string(OutcomeName(result.outcome)) + " " + NameOf(job) + ": " + result.reason;
-        failures_.push_back(failure);
-        Print(counter + failure);
-    }
-    DrawLiveLine();
+    notStarted_ += indices.size();
+    if (log_ && !lines.empty())
+        Log(lines);
 }
 
 void BatchReport::StillRunning() {
-    DrawLiveLine();
+    if (width_ > 0)
+        DrawLiveLine();
+}
+
+void BatchReport::Log(const std::string& lines) {
+    if (!logFailure_.empty())
+        return;
+    try {
+        log_->Append(lines);
+    } catch (const std::exception& failure) {
+        logFailure_ = failure.what();
+        Print(std::string("kalvero-run: ") + failure.what());
+    }
+}
+
+std::string BatchReport::Counter() const {
+    return "[" + std::to_string(ended_) + "/" + std::to_string(plan_.jobs.size()) + "] ";
 }
 
 void BatchReport::Print(const std::string& text) {
@@ -73,31 +97,14 @@ void BatchReport::Print(const std::string& text) {
 }
 
 void BatchReport::DrawLiveLine() {
-    if (!terminal_)
-        return;
-    const std::size_t failed = ended_ - counts_[JobOutcome::Ok] - counts_[JobOutcome::OkWithErrors];
-    std::string line = "[" + std::to_string(ended_) + "/" + std::to_string(jobs_.size()) + "] " +
-                       std::to_string(failed) + " failed";
-    if (!running_.empty())
-        line += ", running " + BaseName(NameOf(jobs_[*running_.begin()]));
-    // The estimate waits for a few files, so that the first slow start does
-    // not set it.
-    if (ended_ >= 3 && ended_ < jobs_.size()) {
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin_).count();
-        line += ", about " +
-                Duration(elapsed / static_cast<double>(ended_) *
-                         static_cast<double>(jobs_.size() - ended_)) +
-                " left";
-    }
-    std::fprintf(out_, "\r\033[K%s", line.c_str());
+    std::fprintf(out_, "\r%s\033[K", progress_.Text(ProgressLine::Clock::now(), width_).c_str());
     std::fflush(out_);
     liveLineShown_ = true;
 }
 
 void BatchReport::PrintSummary() {
-    std::string counts =
-        std::to_string(jobs_.size()) + (jobs_.size() == 1 ? " syntax file: " : " syntax files: ");
+    std::string counts = std::to_string(plan_.jobs.size()) +
+                         (plan_.jobs.size() == 1 ? " syntax file: " : " syntax files: ");
     const JobOutcome order[] = {JobOutcome::Ok, JobOutcome::OkWithErrors, JobOutcome::Failed,
                                 JobOutcome::TimedOut, JobOutcome::Stopped};
     for (const JobOutcome outcome : order) {
@@ -110,15 +117,16 @@ void BatchReport::PrintSummary() {
         Print("  " + failure);
     if (notStarted_ > 0)
         Print("  " + std::to_string(notStarted_) + " not started");
+    for (const std::string& line : withErrors_)
+        Print("  " + line);
     if (!logFailure_.empty())
         Print("  the run log is incomplete: " + logFailure_);
 }
 
-bool BatchReport::AllSucceeded() const {
-    for (const auto& [outcome, count] : counts_)
-        if (count > 0 && !IsSuccess(outcome))
-            return false;
-    return logFailure_.empty();
+int BatchReport::ExitStatus() const {
+    if (!failures_.empty() || notStarted_ > 0 || !logFailure_.empty())
+        return kExitFailed;
+    return withErrors_.empty() ? kExitOk : kExitSyntaxErrors;
 }
 
 } // namespace kalvero

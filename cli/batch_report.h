@@ -1,17 +1,20 @@
-// What kalvero-run tells while a batch runs and at its end. On a terminal,
-// standard error shows one live line (done/total, failures so far, the file
-// running, the time left once a few files have ended) and a line for each
-// failure; elsewhere one plain line per ended file. Each ended file also goes
-// to the run log, when there is one.
+// What kalvero-run tells while a batch runs and at its end, and the run log.
+//
+// On a terminal that understands it, standard error shows one live line
+// (cli/progress_line.h) and a line for each failure or syntax file with
+// errors; elsewhere (a file, cron's mail, TERM=dumb) one plain line when each
+// file starts, with the time, so that a hang shows, and one when it ends.
+// The log gets every planned file before the first starts and every file as
+// it ends; the files that never started in one write.
 #pragma once
 
+#include "batch/batch_plan.h"
 #include "batch/batch_runner.h"
 #include "batch/run_log.h"
+#include "cli/progress_line.h"
 
-#include <chrono>
 #include <cstdio>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -19,33 +22,43 @@ namespace kalvero {
 
 class BatchReport : public RunObserver {
 public:
-    BatchReport(const std::vector<Job>& jobs, RunLog* log, bool terminal, std::FILE* out);
+    // width: the terminal's columns, or 0 for plain lines.
+    BatchReport(const Plan& plan, RunLog* log, int width, int workers, std::FILE* out);
 
+    void RunStarting() override;
     void JobStarted(std::size_t index) override;
     void JobEnded(std::size_t index, const JobResult& result) override;
+    void JobsNotStarted(const std::vector<std::size_t>& indices, const JobResult& result) override;
     void StillRunning() override;
 
-    // Counts per outcome and each failure with its reason.
+    // Counts per outcome, then each failure and each file with errors.
     void PrintSummary();
-    // Whether every job succeeded and every log line was written.
-    bool AllSucceeded() const;
+    // kExitOk, kExitFailed (also when the log is incomplete) or
+    // kExitSyntaxErrors.
+    int ExitStatus() const;
 
 private:
+    void Log(const std::string& lines);
     void Print(const std::string& text);
     void DrawLiveLine();
+    std::string Counter() const;
 
-    const std::vector<Job>& jobs_;
+    const Plan& plan_;
     RunLog* log_;
-    bool terminal_;
+    int width_;
     std::FILE* out_;
+    ProgressLine progress_;
     bool liveLineShown_ = false;
-    std::chrono::steady_clock::time_point begin_ = std::chrono::steady_clock::now();
-    std::set<std::size_t> running_;
     std::size_t ended_ = 0;
     std::map<JobOutcome, std::size_t> counts_;
     std::vector<std::string> failures_;
+    std::vector<std::string> withErrors_;
     std::size_t notStarted_ = 0;
     std::string logFailure_;
 };
+
+// A job as messages name it: its syntax file (or its entry when it names
+// none), and the list line that named it.
+std::string JobName(const Job& job);
 
 } // namespace kalvero

@@ -51,7 +51,7 @@ class LockedAppendFile : public AppendFile {
 public:
     LockedAppendFile(std::string shown, int fd) : shown_(std::move(shown)), fd_(fd) {}
 
-    void AppendLines(const std::string& text) override {
+    void AppendLines(const std::string& text, const std::string& header) override {
         // O_APPEND makes one write atomic on a local disk; the lock does the
         // same where the log lies on a network file system.
         struct flock whole {};
@@ -63,7 +63,10 @@ public:
         if (locked != 0)
             Fail("cannot lock it: " + Reason(errno));
         std::string data = text;
-        if (EndsInCutLine())
+        const off_t size = Size();
+        if (size == 0)
+            data.insert(0, header);
+        else if (size > 0 && EndsInCutLine(size))
             data.insert(0, 1, '\n');
         const int error = Write(data);
         whole.l_type = F_UNLCK;
@@ -77,13 +80,17 @@ private:
         throw std::runtime_error("Cannot write to " + shown_ + ": " + reason);
     }
 
+    // The file's size, or -1 when it cannot be known.
+    off_t Size() const {
+        struct stat info {};
+        return ::fstat(fd_.get(), &info) == 0 ? info.st_size : -1;
+    }
+
     // Whether the file's last byte is not a line end (a write cut short by a
     // crash or a full disk).
-    bool EndsInCutLine() const {
-        struct stat info {};
+    bool EndsInCutLine(off_t size) const {
         char last = '\n';
-        return ::fstat(fd_.get(), &info) == 0 && info.st_size > 0 &&
-               ::pread(fd_.get(), &last, 1, info.st_size - 1) == 1 && last != '\n';
+        return ::pread(fd_.get(), &last, 1, size - 1) == 1 && last != '\n';
     }
 
     // Writes data and flushes it; the system's error, or 0.

@@ -8,6 +8,7 @@
 #include "engine/pspp_engine.h"
 #include "system/disk_room.h"
 #include "tests/support/pspp_test_support.h"
+#include "tests/support/small_file_system.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -47,34 +48,6 @@ constexpr const char* kLongSyntax = "INPUT PROGRAM.\n"
                                     "DESCRIPTIVES x.\n"
                                     "LIST.\n";
 
-// A small tmpfs mounted for one test, filled to the last byte on request.
-class SmallFileSystem {
-public:
-    explicit SmallFileSystem(const std::string& where) : where_(where) {
-        ::mkdir(where.c_str(), 0755);
-        if (::mount("tmpfs", where.c_str(), "tmpfs", 0, "size=1m") != 0)
-            error_ = std::strerror(errno);
-    }
-    ~SmallFileSystem() {
-        if (error_.empty())
-            ::umount2(where_.c_str(), MNT_DETACH);
-    }
-    const std::string& Error() const { return error_; }
-    void Fill() {
-        const int fd = ::open((where_ + "/.filler").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        const std::string block(4096, 'f');
-        while (::write(fd, block.data(), block.size()) > 0) {
-        }
-        while (::write(fd, block.data(), 1) > 0) {
-        }
-        ::close(fd);
-    }
-
-private:
-    std::string where_;
-    std::string error_;
-};
-
 struct FullCase {
     OutputFormat format;
     bool outputFolderFull; // otherwise pspp's own (temporary) folder is full
@@ -92,7 +65,7 @@ class FullDiskTest : public ::testing::TestWithParam<FullCase> {};
 TEST_P(FullDiskTest, IsAFailureThatKeepsTheOlderOutput) {
     const FullCase c = GetParam();
     testing::EngineTestFolder folder;
-    SmallFileSystem full(folder.Path("full"));
+    testing::SmallFileSystem full(folder.Path("full"));
     if (!full.Error().empty())
         GTEST_SKIP() << "cannot mount a tmpfs to fill (" << full.Error() << "); needs root";
     const std::string outputs = c.outputFolderFull ? folder.Path("full") : folder.Files();

@@ -235,6 +235,8 @@ CommandResult RunCommand(const Command& command) {
     process.setProcessEnvironment(environment);
     if (!command.folder.empty())
         process.setWorkingDirectory(QFile::decodeName(command.folder.c_str()));
+    if (!command.outputFile.empty())
+        process.setStandardOutputFile(QFile::decodeName(command.outputFile.c_str()));
     process.start(QFile::decodeName(command.program.c_str()), arguments);
     process.write(QByteArray::fromStdString(command.input));
     process.closeWriteChannel();
@@ -263,7 +265,8 @@ std::vector<std::string> ReadBackWithLibreOffice(const std::vector<std::string>&
                     {},
                     folder,
                     {},
-                    180000};
+                    180000,
+                    {}};
     command.arguments.insert(command.arguments.end(), documents.begin(), documents.end());
     RunCommand(command);
     std::vector<std::string> read;

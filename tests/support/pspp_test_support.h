@@ -115,6 +115,7 @@ struct Command {
     std::string folder; // empty: this process's
     std::vector<std::pair<std::string, std::string>> environment;
     int timeoutMs = 120000;
+    std::string outputFile; // standard output goes there when set
 };
 struct CommandResult {
     int exitCode = -1; // -1 when it did not exit normally in time
