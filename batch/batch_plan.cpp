@@ -3,6 +3,8 @@
 #include "batch/counter16.h"
 #include "batch/message_text.h"
 #include "batch/output_check.h"
+#include "batch/run_stop.h"
+
 #include "batch/syntax_list.h"
 
 #include <stdexcept>
@@ -52,12 +54,17 @@ std::vector<Job> ReadEntries(const std::vector<std::string>& entries, InputMode 
                              const PlanRules& rules, FileSystem& files) {
     std::vector<Job> jobs;
     for (std::size_t index = 0; index < entries.size(); ++index) {
-        if (mode == InputMode::SyntaxLists)
+        // A batch of many entries can be stopped while it is planned.
+        if (index % 1024 == 0)
+            ThrowIfStopRequested();
+        if (mode == InputMode::SyntaxLists) {
             ReadListEntry(index, entries[index], rules, files, jobs);
-        else
-            jobs.push_back(Job{
-                index, entries[index], 0, SyntaxName(entries[index], rules, files), {}, {}, -1});
+            continue;
+        }
+        const std::string name = SyntaxName(entries[index], rules, files);
+        jobs.push_back(Job{index, name, 0, name, {}, {}, -1});
     }
+
     return jobs;
 }
 
@@ -69,7 +76,10 @@ void PlanOutputs(Plan& plan, FileSystem& files) {
         check.AddInput(job.syntaxFile, "syntax file");
     const std::string extension = TraitsOf(plan.format).extension;
     for (std::size_t index = 0; index < plan.jobs.size(); ++index) {
+        if (index % 1024 == 0)
+            ThrowIfStopRequested();
         Job& job = plan.jobs[index];
+
         if (job.syntaxFile.empty())
             continue;
         job.outputPath = OutputPathFor(job.syntaxFile, extension);

@@ -21,6 +21,10 @@ class OutputCheck {
 public:
     explicit OutputCheck(FileSystem& files) : files_(files) {}
 
+    // PlaceOf(path), asking the file system about each path and each folder
+    // once: a batch of many files in few folders is planned quickly.
+    const std::string& Place(const std::string& path);
+
     // Remembers an input of the batch; what is "syntax file" or "syntax list
     // file". The first input at a place is kept.
     void AddInput(const std::string& path, const char* what);
@@ -42,8 +46,10 @@ private:
         std::string syntax;
     };
     FileSystem& files_;
-    std::map<std::string, Input> inputs_;   // by place
-    std::map<std::string, Writer> writers_; // by the output's place
+    std::map<std::string, std::string> places_;  // by path
+    std::map<std::string, std::string> folders_; // folder keys by folder path
+    std::map<std::string, Input> inputs_;        // by place
+    std::map<std::string, Writer> writers_;      // by the output's place
 };
 
 } // namespace kalvero

@@ -4,6 +4,8 @@
 #include "batch/batch_runner.h"
 #include "batch/output_check.h"
 #include "batch/run_log.h"
+#include "batch/run_stop.h"
+
 #include "cli/batch_report.h"
 #include "cli/options.h"
 
@@ -163,7 +165,12 @@ int Run(int argc, char** argv, CliPlatform& platform) {
 int KalveroRun(int argc, char** argv, CliPlatform& platform) {
     try {
         return Run(argc, argv, platform);
+    } catch (const RunStopped& stopped) {
+        // Stopped before the batch began: nothing ran, nothing was logged.
+        std::fprintf(stderr, "kalvero-run: %s\n", stopped.what());
+        return 128 + platform.EndingSignal();
     } catch (const UsageError& usage) {
+
         std::fprintf(stderr, "kalvero-run: %s\nTry 'kalvero-run --help' for more information.\n",
                      usage.what());
         return kExitUsage;

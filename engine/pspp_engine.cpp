@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -115,9 +116,11 @@ private:
     std::shared_ptr<EngineCore> core_;
 };
 
-// The pspp that last answered with its version: asking costs as much as
-// starting pspp for a syntax file, so a pspp is asked once while it stays
-// the same file (same place, identity and modification time).
+// The pspp last asked for its version, and what it answered: asking costs as
+// much as starting pspp for a syntax file, so a pspp is asked once while it
+// stays the same file (same place, identity and modification time), and
+// engines made at once (the workers of a batch) share one question, whatever
+// its answer.
 struct AnsweredPspp {
     QString path;
     dev_t device = 0;
@@ -128,8 +131,13 @@ struct AnsweredPspp {
                modified == other.modified;
     }
 };
-std::mutex answeredLock;
-std::optional<AnsweredPspp> answered;
+struct Answer {
+    std::optional<AnsweredPspp> pspp;
+    std::string failure; // empty: it answered with its version
+    std::chrono::steady_clock::time_point when;
+};
+std::mutex askLock;
+std::optional<Answer> lastAnswer;
 
 std::optional<AnsweredPspp> Identify(const QString& pspp) {
     struct stat info {};
@@ -140,6 +148,23 @@ std::optional<AnsweredPspp> Identify(const QString& pspp) {
                             info.st_mtim.tv_nsec};
 }
 
+// Why pspp does not answer with its version, or an empty text.
+std::string AskVersion(const QString& pspp) {
+    ChildRequest request;
+    request.program = pspp;
+    request.arguments << QStringLiteral("--version");
+    request.timeoutMs = kVersionTimeoutMs;
+    request.stoppable = false;
+    const ChildResult outcome = RunningChild().Run(request);
+    if (outcome.ending == ChildResult::Ending::TimedOut)
+        return "it did not answer within " + std::to_string(kVersionTimeoutMs / 1000) + " s";
+    if (!outcome.ExitedWith({0}))
+        return outcome.Describe() + MessagesOf(outcome);
+    if (!outcome.outputTail.contains("PSPP"))
+        return "it did not report a PSPP version";
+    return std::string();
+}
+
 // pspp on PATH, checked by asking it for its version.
 QString FindPspp() {
     const QString pspp = QStandardPaths::findExecutable(QStringLiteral("pspp"));
@@ -147,30 +172,18 @@ QString FindPspp() {
         throw EngineError(std::string("The statistics package PSPP cannot be found: there is no "
                                       "program pspp on the search path (PATH). ") +
                           kInstallHint);
+    const auto asked = std::chrono::steady_clock::now();
     const std::optional<AnsweredPspp> identity = Identify(pspp);
-    {
-        const std::lock_guard<std::mutex> lock(answeredLock);
-        if (identity && answered == identity)
-            return pspp;
-    }
-    ChildRequest request;
-    request.program = pspp;
-    request.arguments << QStringLiteral("--version");
-    request.timeoutMs = kVersionTimeoutMs;
-    request.stoppable = false;
-    const ChildResult outcome = RunningChild().Run(request);
-    std::string reason;
-    if (outcome.ending == ChildResult::Ending::TimedOut)
-        reason = "it did not answer within " + std::to_string(kVersionTimeoutMs / 1000) + " s";
-    else if (!outcome.ExitedWith({0}))
-        reason = outcome.Describe() + MessagesOf(outcome);
-    else if (!outcome.outputTail.contains("PSPP"))
-        reason = "it did not report a PSPP version";
-    if (!reason.empty())
+    const std::lock_guard<std::mutex> lock(askLock);
+    // A good answer holds while pspp stays the same file; a failure only for
+    // those who asked while it was being given.
+    const bool known = lastAnswer && identity && lastAnswer->pspp == identity &&
+                       (lastAnswer->failure.empty() || lastAnswer->when >= asked);
+    if (!known)
+        lastAnswer = Answer{identity, AskVersion(pspp), std::chrono::steady_clock::now()};
+    if (!lastAnswer->failure.empty())
         throw EngineError("The statistics package PSPP (" + FromQt(pspp) +
-                          ") cannot be started: " + reason + ". " + kInstallHint);
-    const std::lock_guard<std::mutex> lock(answeredLock);
-    answered = identity;
+                          ") cannot be started: " + lastAnswer->failure + ". " + kInstallHint);
     return pspp;
 }
 

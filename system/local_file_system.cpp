@@ -32,6 +32,23 @@ bool ReadAll(int fd, std::string& data) {
     }
 }
 
+// The current folder into path; false with errno set when it is gone.
+bool CurrentFolder(std::string& path) {
+    char first[4096];
+    if (::getcwd(first, sizeof first) != nullptr) {
+        path = first;
+        return true;
+    }
+    for (std::vector<char> buffer(sizeof first); errno == ERANGE;) {
+        buffer.resize(buffer.size() * 2);
+        if (::getcwd(buffer.data(), buffer.size()) != nullptr) {
+            path = buffer.data();
+            return true;
+        }
+    }
+    return false;
+}
+
 class Descriptor {
 public:
     explicit Descriptor(int fd) : fd_(fd) {}
@@ -116,14 +133,10 @@ private:
 std::string AbsolutePath(const std::string& name) {
     if (!name.empty() && name.front() == '/')
         return name;
-    std::vector<char> buffer(4096);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
-        if (errno != ERANGE)
-            throw EngineError("Cannot resolve " + name +
-                              ": the working directory is not available: " + Reason(errno));
-        buffer.resize(buffer.size() * 2);
-    }
-    std::string path = buffer.data();
+    std::string path;
+    if (!CurrentFolder(path))
+        throw EngineError("Cannot resolve " + name +
+                          ": the working directory is not available: " + Reason(errno));
     if (path.back() != '/')
         path += '/';
     return path + name;
@@ -139,14 +152,19 @@ std::optional<FileId> LocalFileSystem::Identity(const std::string& path) {
 std::optional<std::string> LocalFileSystem::LinkTarget(const std::string& path) {
     if (path.empty() || path.find('\0') != std::string::npos)
         return std::nullopt;
-    std::vector<char> buffer(4096);
-    for (;;) {
-        const ssize_t got = ::readlink(path.c_str(), buffer.data(), buffer.size());
+    // Most paths are no link: a buffer on the stack answers those at once.
+    char first[4096];
+    ssize_t got = ::readlink(path.c_str(), first, sizeof first);
+    if (got < 0)
+        return std::nullopt;
+    if (static_cast<std::size_t>(got) < sizeof first)
+        return std::string(first, static_cast<std::size_t>(got));
+    for (std::vector<char> buffer(2 * sizeof first);; buffer.resize(buffer.size() * 2)) {
+        got = ::readlink(path.c_str(), buffer.data(), buffer.size());
         if (got < 0)
             return std::nullopt;
         if (static_cast<std::size_t>(got) < buffer.size())
             return std::string(buffer.data(), static_cast<std::size_t>(got));
-        buffer.resize(buffer.size() * 2);
     }
 }
 
