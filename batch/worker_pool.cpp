@@ -65,11 +65,21 @@ void Worker::Quit() {
 }
 
 WorkerPool::WorkerPool(int count, EngineFactory& engines, const Plan& plan) : plan_(plan) {
-    for (int i = 0; i < count; ++i)
+    // The first engine alone first: an engine that cannot be made is found
+    // once, not by every worker at the same time.
+    for (int started = 0; started < count; ++started) {
         threads_.emplace_back([this, &engines] { Serve(engines); });
+        if (started > 0)
+            continue;
+        std::unique_lock<std::mutex> guard(lock_);
+        changed_.wait(guard, [&] { return made_ == 1; });
+        if (failure_)
+            break;
+    }
     std::unique_lock<std::mutex> guard(lock_);
-    changed_.wait(guard, [&] { return made_ == count; });
+    changed_.wait(guard, [&] { return made_ == static_cast<int>(threads_.size()); });
     if (failure_) {
+
         const std::exception_ptr failure = failure_;
         guard.unlock();
         Close(false);

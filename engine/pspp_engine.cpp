@@ -118,9 +118,9 @@ private:
 
 // The pspp last asked for its version, and what it answered: asking costs as
 // much as starting pspp for a syntax file, so a pspp is asked once while it
-// stays the same file (same place, identity and modification time), and
-// engines made at once (the workers of a batch) share one question, whatever
-// its answer.
+// stays the same file (same place, identity and modification time); engines
+// made at the same time wait for one answer.
+
 struct AnsweredPspp {
     QString path;
     dev_t device = 0;
@@ -134,8 +134,8 @@ struct AnsweredPspp {
 struct Answer {
     std::optional<AnsweredPspp> pspp;
     std::string failure; // empty: it answered with its version
-    std::chrono::steady_clock::time_point when;
 };
+
 std::mutex askLock;
 std::optional<Answer> lastAnswer;
 
@@ -172,15 +172,15 @@ QString FindPspp() {
         throw EngineError(std::string("The statistics package PSPP cannot be found: there is no "
                                       "program pspp on the search path (PATH). ") +
                           kInstallHint);
-    const auto asked = std::chrono::steady_clock::now();
     const std::optional<AnsweredPspp> identity = Identify(pspp);
     const std::lock_guard<std::mutex> lock(askLock);
-    // A good answer holds while pspp stays the same file; a failure only for
-    // those who asked while it was being given.
-    const bool known = lastAnswer && identity && lastAnswer->pspp == identity &&
-                       (lastAnswer->failure.empty() || lastAnswer->when >= asked);
+    // A good answer holds while pspp stays the same file; after a failure
+    // the next engine asks again.
+    const bool known =
+        lastAnswer && identity && lastAnswer->pspp == identity && lastAnswer->failure.empty();
     if (!known)
-        lastAnswer = Answer{identity, AskVersion(pspp), std::chrono::steady_clock::now()};
+        lastAnswer = Answer{identity, AskVersion(pspp)};
+
     if (!lastAnswer->failure.empty())
         throw EngineError("The statistics package PSPP (" + FromQt(pspp) +
                           ") cannot be started: " + lastAnswer->failure + ". " + kInstallHint);

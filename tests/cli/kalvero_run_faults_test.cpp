@@ -8,6 +8,7 @@
 #include <QProcess>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace kalvero {
 namespace {
@@ -119,7 +120,27 @@ TEST_F(KalveroRunTest, ARetryAfterSigkillRunsWhatDidNotEnd) {
     EXPECT_TRUE(Exists(folder_.Path("b.txt")));
 }
 
+// A pspp that cannot answer is asked once for the whole batch, however many
+// workers, and reported once, with an exit status of its own.
+TEST_F(KalveroRunTest, AnUnusablePsppIsReportedOnce) {
+    const std::string asked = folder_.Path("asked");
+    const std::string bin = folder_.Path("bin");
+    WriteFile(bin + "/pspp", "#!/bin/sh\necho \"$@\" >> '" + asked + "'\nexit 3\n");
+    ::chmod((bin + "/pspp").c_str(), 0755);
+    testing::Command command =
+        CommandOf({"-j3", "-k", "--log", "run.log", "a.sps", "b.sps", "err.sps"});
+    command.environment = {{"PATH", bin + ":/usr/bin:/bin"}};
+    const testing::CommandResult result = testing::RunCommand(command);
+    EXPECT_EQ(result.exitCode, 4);
+    EXPECT_EQ(testing::ReadFile(asked), "--version\n");
+    const std::string reason = "cannot be started: it stopped with exit status 3";
+    EXPECT_THAT(result.errors, HasSubstr(reason));
+    EXPECT_EQ(result.errors.find(reason), result.errors.rfind(reason)) << result.errors;
+    EXPECT_THAT(Outcomes(folder_.Path("run.log")), IsEmpty());
+}
+
 // A log on a full disk says why it is incomplete; the batch's outcome does
+
 // not hide it.
 TEST_F(KalveroRunTest, ALogOnAFullDiskSaysWhy) {
     testing::SmallFileSystem full(folder_.Path("full"));
