@@ -32,12 +32,12 @@ void RemoveOutput(const RunOutput& output) {
         folder.remove(name);
 }
 
-// The first error pspp reported ("a.sps:6: error: FREQUENCIES: ..."), as far
-// as its output was kept.
+// The first error pspp reported ("a.sps:6: error: FREQUENCIES: ...", or
+// "error: ..." where it names no line), as far as its output was kept.
 std::string FirstError(const ChildResult& outcome) {
     for (const QByteArray* part : {&outcome.outputHead, &outcome.outputTail})
         for (const QByteArray& line : part->split('\n'))
-            if (line.contains(": error: "))
+            if (line.contains(": error: ") || line.startsWith("error: "))
                 return line.trimmed().toStdString();
     return std::string();
 }

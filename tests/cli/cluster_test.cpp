@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <map>
 #include <memory>
 #include <netinet/in.h>
 #include <sstream>
@@ -249,44 +250,159 @@ private:
     std::vector<std::unique_ptr<QProcess>> daemons_; // munged, slurmctld, slurmd
 };
 
-TEST(SlurmTest, AJobArrayRunsTheBatchWithASharedLog) {
-    EngineTestFolder folder;
-    WriteBatch(folder);
-    SingleNodeSlurm slurm(folder.Temporary() + "/slurm");
-    ::mkdir((folder.Temporary() + "/slurm").c_str(), 0755);
-    if (const std::string problem = slurm.Start(); !problem.empty())
-        GTEST_SKIP() << "Slurm could not start: " << problem;
-
-    ASSERT_EQ(CountOfJobs(folder), std::to_string(kFiles) + "\n");
-    const testing::CommandResult submitted = testing::RunCommand(
-        {"sbatch",
-         {"--parsable", "--array=1-" + std::to_string(kFiles) + "%8", "-o", "/dev/null", "--wrap",
-          std::string(KALVERO_RUN) + " --lists -f text --pick $SLURM_ARRAY_TASK_ID " +
-              "--log run.log jobs.lst"},
-         {},
-         folder.Files(),
-         {{"SLURM_CONF", slurm.Configuration()}},
-         30000,
-         {}});
-    ASSERT_EQ(submitted.exitCode, 0) << submitted.output << submitted.errors;
-    // sbatch --wait polls at growing intervals (half a minute here); squeue
-    // says sooner when the array is done.
-    const std::string job = submitted.output.substr(0, submitted.output.find_first_of(";\n"));
-    bool done = false;
-    for (int i = 0; i < 600 && !done; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        const testing::CommandResult queue =
-            testing::RunCommand({"squeue",
-                                 {"-h", "-j", job},
-                                 {},
-                                 {},
-                                 {{"SLURM_CONF", slurm.Configuration()}},
-                                 10000,
-                                 {}});
-        done = queue.exitCode == 0 && queue.output.empty();
+// One single-node Slurm for the tests of this suite, each with a folder of
+// its own.
+class SlurmTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        slurmFolder_ = std::make_unique<EngineTestFolder>();
+        const std::string where = slurmFolder_->Temporary() + "/slurm";
+        ::mkdir(where.c_str(), 0755);
+        slurm_ = std::make_unique<SingleNodeSlurm>(where);
+        problem_ = slurm_->Start();
     }
-    ASSERT_TRUE(done) << "the array job " << job << " did not end within 3 minutes";
-    ExpectWholeBatch(folder, true);
+    static void TearDownTestSuite() {
+        slurm_.reset();
+        slurmFolder_.reset();
+    }
+    void SetUp() override {
+        if (!problem_.empty())
+            GTEST_SKIP() << "Slurm could not start: " << problem_;
+    }
+    void TearDown() override { testing::KillMentioning(folder_.Temporary()); }
+
+    // Submits sbatch with arguments from the test's folder; its job id.
+    std::string Submit(const std::vector<std::string>& arguments) {
+        std::vector<std::string> all = {"--parsable", "-o", "/dev/null"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        const testing::CommandResult submitted =
+            testing::RunCommand({"sbatch",
+                                 all,
+                                 {},
+                                 folder_.Files(),
+                                 {{"SLURM_CONF", slurm_->Configuration()}},
+                                 30000,
+                                 {}});
+        EXPECT_EQ(submitted.exitCode, 0) << submitted.output << submitted.errors;
+        return submitted.output.substr(0, submitted.output.find_first_of(";\n"));
+    }
+
+    // Whether the job (every task of an array) ended within 3 minutes.
+    // sbatch --wait polls at growing intervals (half a minute here); squeue
+    // says sooner.
+    bool Ended(const std::string& job) {
+        for (int i = 0; i < 600; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            const testing::CommandResult queue =
+                testing::RunCommand({"squeue",
+                                     {"-h", "-j", job},
+                                     {},
+                                     {},
+                                     {{"SLURM_CONF", slurm_->Configuration()}},
+                                     10000,
+                                     {}});
+            if (queue.exitCode == 0 && queue.output.empty())
+                return true;
+        }
+        return false;
+    }
+
+    EngineTestFolder folder_;
+    static std::unique_ptr<EngineTestFolder> slurmFolder_;
+    static std::unique_ptr<SingleNodeSlurm> slurm_;
+    static std::string problem_;
+};
+
+std::unique_ptr<EngineTestFolder> SlurmTest::slurmFolder_;
+std::unique_ptr<SingleNodeSlurm> SlurmTest::slurm_;
+std::string SlurmTest::problem_;
+
+TEST_F(SlurmTest, AJobArrayRunsTheBatchWithASharedLog) {
+    WriteBatch(folder_);
+    ASSERT_EQ(CountOfJobs(folder_), std::to_string(kFiles) + "\n");
+    const std::string job =
+        Submit({"--array=1-" + std::to_string(kFiles) + "%8", "--wrap",
+                std::string(KALVERO_RUN) + " --lists -f text --pick $SLURM_ARRAY_TASK_ID " +
+                    "--log run.log jobs.lst"});
+    ASSERT_TRUE(Ended(job)) << "the array job " << job << " did not end within 3 minutes";
+    ExpectWholeBatch(folder_, true);
+}
+
+// A retry over an array reads a set frozen before it starts, so that tasks
+// logging their successes do not move it under the others.
+TEST_F(SlurmTest, ARetryOverAnArrayReadsAFrozenSet) {
+    WriteBatch(folder_);
+    for (const int missing : {3, 7, 12})
+        ::unlink(folder_.Path("s" + std::to_string(missing) + ".sps").c_str());
+
+    const testing::CommandResult first =
+        testing::RunCommand({KALVERO_RUN,
+                             {"-k", "--lists", "-f", "text", "--log", "run.log", "jobs.lst"},
+                             {},
+                             folder_.Files(),
+                             {},
+                             120000,
+                             {}});
+    ASSERT_EQ(first.exitCode, 1) << first.errors;
+    WriteBatch(folder_);
+
+    const testing::CommandResult frozen =
+        testing::RunCommand({KALVERO_RUN,
+                             {"--retry-failed", "run.log", "--print-files", "-0"},
+                             {},
+                             folder_.Files(),
+                             {},
+                             30000,
+                             {}});
+    ASSERT_EQ(frozen.exitCode, 0) << frozen.errors;
+    WriteFile(folder_.Path("retry.set"), frozen.output);
+    const std::string job =
+        Submit({"--array=1-3", "--wrap",
+                std::string(KALVERO_RUN) +
+                    " -0 -f text --pick $SLURM_ARRAY_TASK_ID --log run.log - < retry.set"});
+    ASSERT_TRUE(Ended(job)) << "the array job " << job << " did not end within 3 minutes";
+    std::istringstream log(ReadFile(folder_.Path("run.log")));
+    std::map<std::string, std::string> last; // outcome by syntax file
+    for (std::string line; std::getline(log, line);) {
+        std::vector<std::string> fields(1);
+        for (const char c : line) {
+            if (c == '\t')
+                fields.emplace_back();
+            else
+                fields.back().push_back(c);
+        }
+
+        if (line[0] != '#' && fields.size() == 10 && fields[6] != "planned")
+            last[fields[2]] = fields[6];
+    }
+    EXPECT_EQ(last.size(), static_cast<std::size_t>(kFiles));
+    for (const auto& [syntax, outcome] : last)
+        EXPECT_EQ(outcome, "ok") << syntax;
+    ExpectWholeBatch(folder_, false);
+}
+
+// A job given a clean stop before its time limit (--signal) ends its batch
+// as SIGTERM does: the running file stopped, the rest not started, all
+// logged, nothing half-written.
+TEST_F(SlurmTest, ASignalBeforeTheTimeLimitStopsTheBatchCleanly) {
+    ::mkfifo(folder_.Path("never.fifo").c_str(), 0600);
+    WriteFile(folder_.Path("endless.sps"), "DATA LIST FILE='never.fifo' /x 1.\nLIST.\n");
+    WriteFile(folder_.Path("a.sps"), "DATA LIST LIST /x.\nBEGIN DATA\n1\nEND DATA.\nLIST.\n");
+    const std::string job =
+        Submit({"--time=1", "--signal=B:TERM@55", "--wrap",
+                "exec " + std::string(KALVERO_RUN) + " -f text --log run.log endless.sps a.sps"});
+    ASSERT_TRUE(Ended(job)) << "the job " << job << " did not end within 3 minutes";
+    const std::string log = ReadFile(folder_.Path("run.log"));
+    EXPECT_THAT(log, ::testing::HasSubstr("endless.sps\t"));
+    EXPECT_THAT(log, ::testing::Not(::testing::HasSubstr("\tfailed\t")));
+    EXPECT_THAT(log, ::testing::HasSubstr("a.sps\t" + folder_.Path("a.txt")));
+    std::istringstream lines(log);
+    int stopped = 0;
+    for (std::string line; std::getline(lines, line);)
+        stopped += line.find("\tstopped\t") != std::string::npos ? 1 : 0;
+    EXPECT_EQ(stopped, 2) << log;
+    EXPECT_FALSE(Exists(folder_.Path("endless.txt")));
+    EXPECT_FALSE(Exists(folder_.Path("a.txt")));
 }
 
 } // namespace
