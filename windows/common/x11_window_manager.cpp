@@ -13,13 +13,6 @@
 namespace kalvero {
 namespace {
 
-constexpr std::uint32_t kMotifFunctions = 1;   // flag: the functions field is set
-constexpr std::uint32_t kMotifFunctionAll = 1; // function bits
-constexpr std::uint32_t kMotifFunctionResize = 2;
-constexpr std::uint32_t kMotifFunctionMove = 4;
-constexpr std::uint32_t kMotifFunctionMinimise = 8;
-constexpr std::uint32_t kMotifFunctionMaximise = 16;
-constexpr std::uint32_t kMotifFunctionClose = 32;
 constexpr int kFrameExtentsWaitMs = 500;
 
 xcb_connection_t* Connection() {
@@ -58,26 +51,6 @@ xcb_window_t Root(xcb_connection_t* connection) {
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
 }
 
-// The name the running window manager gives itself (_NET_WM_NAME of its
-// _NET_SUPPORTING_WM_CHECK window).
-QByteArray WindowManagerName(xcb_connection_t* connection) {
-    const std::vector<std::uint32_t> check =
-        Values(connection, Root(connection), Atom(connection, "_NET_SUPPORTING_WM_CHECK"));
-    if (check.empty())
-        return {};
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        connection,
-        xcb_get_property(connection, 0, check.front(), Atom(connection, "_NET_WM_NAME"),
-                         XCB_ATOM_ANY, 0, 64),
-        nullptr);
-    QByteArray name;
-    if (reply)
-        name = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
-                          xcb_get_property_value_length(reply));
-    std::free(reply);
-    return name;
-}
-
 } // namespace
 
 std::optional<QMargins> RequestFrameExtents(QWidget& window) {
@@ -107,26 +80,6 @@ std::optional<QMargins> RequestFrameExtents(QWidget& window) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     } while (std::chrono::steady_clock::now() < deadline);
     return std::nullopt;
-}
-
-void OfferNoMaximise(QWidget& window) {
-    xcb_connection_t* connection = Connection();
-    if (!connection || WindowManagerName(connection) != "Openbox")
-        return;
-    const auto id = static_cast<xcb_window_t>(window.winId());
-    const xcb_atom_t motif = Atom(connection, "_MOTIF_WM_HINTS");
-    std::vector<std::uint32_t> hints = Values(connection, id, motif);
-    hints.resize(5, 0);
-    std::uint32_t functions =
-        (hints[0] & kMotifFunctions) && !(hints[1] & kMotifFunctionAll)
-            ? hints[1]
-            : kMotifFunctionMove | kMotifFunctionMinimise | kMotifFunctionClose;
-    functions &= ~(kMotifFunctionResize | kMotifFunctionMaximise);
-    hints[0] |= kMotifFunctions;
-    hints[1] = functions;
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, motif, motif, 32,
-                        static_cast<std::uint32_t>(hints.size()), hints.data());
-    xcb_flush(connection);
 }
 
 } // namespace kalvero
