@@ -185,6 +185,33 @@ void X11Desktop::StartWindowManager() {
         Start(manager_, QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
 }
 
+// Whether the window manager answers a request for a new window's frame:
+// announced early in its start, it may not be handling requests yet, and a
+// request sent before it is would be lost.
+bool X11Desktop::AnswersFrameExtents(xcb_window_t root) {
+    xcb_connection_t* connection =
+        qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    const xcb_window_t probe = xcb_generate_id(connection);
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, probe, root, 0, 0, 10, 10, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_client_message_event_t request{};
+    request.response_type = XCB_CLIENT_MESSAGE;
+    request.format = 32;
+    request.window = probe;
+    request.type = x11::Atom("_NET_REQUEST_FRAME_EXTENTS");
+    // Sent again while waiting, in case the first came too early.
+    const bool answered = x11::WaitFor([&] {
+        xcb_send_event(connection, 0, root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&request));
+        xcb_flush(connection);
+        return x11::Property(probe, "_NET_FRAME_EXTENTS").size() == 4;
+    });
+    xcb_destroy_window(connection, probe);
+    xcb_flush(connection);
+    return answered;
+}
+
 void X11Desktop::WaitForWindowManager() {
     if (!problem_.empty())
         return;
@@ -202,8 +229,12 @@ void X11Desktop::WaitForWindowManager() {
         name = x11::Text(check.front(), "_NET_WM_NAME");
         return !name.empty();
     });
-    if (!announced)
+    if (!announced) {
         problem_ = windowManager_ + " did not take over the display within 20 s";
+        return;
+    }
+    if (!AnswersFrameExtents(root))
+        problem_ = windowManager_ + " took the display but answers no request within 20 s";
     else if (QString::fromStdString(name).compare(QString::fromStdString(windowManager_),
                                                   Qt::CaseInsensitive) != 0)
         problem_ = "the window manager on the display is " + name + ", not " + windowManager_;

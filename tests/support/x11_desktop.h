@@ -45,6 +45,7 @@ private:
     void StartServer();
     void StartBus();
     void StartWindowManager();
+    bool AnswersFrameExtents(xcb_window_t root);
 
     std::string windowManager_;
     std::string problem_;

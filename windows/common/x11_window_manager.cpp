@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +14,9 @@
 namespace kalvero {
 namespace {
 
-constexpr int kFrameExtentsWaitMs = 500;
+// A window manager that knows the request answers at once; on a busy
+// machine that can still take a while.
+constexpr int kFrameExtentsWaitMs = 5000;
 
 xcb_connection_t* Connection() {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
@@ -32,12 +35,12 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
     return atom;
 }
 
-// A property's 32-bit values (empty when it is not set).
+// A property's 32-bit values, up to a number (empty when it is not set).
 std::vector<std::uint32_t> Values(xcb_connection_t* connection, xcb_window_t window,
-                                  xcb_atom_t property) {
+                                  xcb_atom_t property, std::uint32_t most = 64) {
     std::vector<std::uint32_t> values;
     xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, window, property, XCB_ATOM_ANY, 0, 64),
+        connection, xcb_get_property(connection, 0, window, property, XCB_ATOM_ANY, 0, most),
         nullptr);
     if (reply && reply->format == 32) {
         const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
@@ -51,11 +54,22 @@ xcb_window_t Root(xcb_connection_t* connection) {
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
 }
 
+// Whether a running window manager says it answers the request.
+bool FrameExtentsAnswered(xcb_connection_t* connection) {
+    const xcb_window_t root = Root(connection);
+    if (Values(connection, root, Atom(connection, "_NET_SUPPORTING_WM_CHECK")).size() != 1)
+        return false;
+    const std::vector<std::uint32_t> supported =
+        Values(connection, root, Atom(connection, "_NET_SUPPORTED"), 4096);
+    const xcb_atom_t request = Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    return std::find(supported.begin(), supported.end(), request) != supported.end();
+}
+
 } // namespace
 
 std::optional<QMargins> RequestFrameExtents(QWidget& window) {
     xcb_connection_t* connection = Connection();
-    if (!connection)
+    if (!connection || !FrameExtentsAnswered(connection))
         return std::nullopt;
     const auto id = static_cast<xcb_window_t>(window.winId());
     const xcb_atom_t extents = Atom(connection, "_NET_FRAME_EXTENTS");
@@ -68,8 +82,7 @@ std::optional<QMargins> RequestFrameExtents(QWidget& window) {
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&request));
     xcb_flush(connection);
-    // The window manager answers by setting the property; a window manager
-    // that does not know the request never does.
+    // The window manager answers by setting the property.
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kFrameExtentsWaitMs);
     do {
