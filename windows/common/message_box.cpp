@@ -21,11 +21,12 @@ constexpr Qt::WindowFlags kMessageBoxFlags = Qt::Dialog | Qt::CustomizeWindowHin
                                              Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                                              Qt::WindowCloseButtonHint;
 // In twips: the margin, OK (as the about box's), the narrowest and widest
-// text. The widest, five inches, keeps lines short enough to read.
+// text. The narrowest leaves the window manager room for the caption beside
+// its buttons; the widest, five inches, keeps lines short enough to read.
 constexpr double kMargin = 180;
 constexpr double kOkWidth = 1260;
 constexpr double kOkHeight = 345;
-constexpr double kMinTextWidth = 2400;
+constexpr double kMinTextWidth = 3600;
 constexpr double kMaxTextWidth = 7200;
 // Room the window manager's frame and a panel may take from the screen.
 constexpr int kScreenAllowance = 64;
