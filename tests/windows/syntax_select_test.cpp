@@ -36,9 +36,8 @@ void ClickItem(QListWidget& list, const QString& text) {
                       list.visualItemRect(found.front()).center());
 }
 
-QTreeWidgetItem* FindDirectory(DirectoryList& list, const QString& name) {
-    const QList<QTreeWidgetItem*> found =
-        list.findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+QListWidgetItem* FindDirectory(DirectoryList& list, const QString& name) {
+    const QList<QListWidgetItem*> found = list.findItems(name, Qt::MatchExactly);
     return found.size() == 1 ? found.front() : nullptr;
 }
 
@@ -91,12 +90,17 @@ TEST_F(SyntaxSelectTest, ShowsTheCurrentDirectoryWithItsSubdirectories) {
     QDir::setCurrent(deep);
     SyntaxSelectWindow& dialog = OpenDialog();
     dialog.show();
-    QTreeWidgetItem* current = dialog.Dir1->currentItem();
+    const int row = dialog.Dir1->CurrentDirectoryRow();
+    QListWidgetItem* current = dialog.Dir1->item(row);
     ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->text(), QStringLiteral("l"));
+    EXPECT_EQ(dialog.Dir1->currentItem(), current);
     const QRect view = dialog.Dir1->viewport()->rect();
     // The list has room for a few rows: the current directory comes first.
     EXPECT_EQ(dialog.Dir1->visualItemRect(current).top(), 0);
-    EXPECT_TRUE(view.contains(dialog.Dir1->visualItemRect(current->child(0))));
+    ASSERT_NE(dialog.Dir1->item(row + 1), nullptr);
+    EXPECT_EQ(dialog.Dir1->item(row + 1)->text(), QStringLiteral("s1"));
+    EXPECT_TRUE(view.contains(dialog.Dir1->visualItemRect(dialog.Dir1->item(row + 1))));
 }
 
 TEST_F(SyntaxSelectTest, StandsRightOfTheMainWindowWithTopsLevel) {
@@ -123,6 +127,20 @@ TEST_F(SyntaxSelectTest, EachClickOnAFileAppendsItsFullPathAtOnce) {
               (QStringList{here + "/wave1.sps", here + "/wave1.sps", here + "/lists.txt"}));
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(dialog.File1->currentItem()->text(), QStringLiteral("lists.txt"));
+
+    // From the keyboard: arrows only move, Enter and Space pick like a click.
+    main->List1->clear();
+    dialog.File1->setFocus();
+    QTest::keyClick(dialog.File1, Qt::Key_Down);
+    EXPECT_EQ(main->List1->count(), 0);
+    EXPECT_EQ(dialog.File1->currentItem()->text(), QStringLiteral("wave1.sps"));
+    QTest::keyClick(dialog.File1, Qt::Key_Return);
+    QTest::keyClick(dialog.File1, Qt::Key_Up);
+    QTest::keyClick(dialog.File1, Qt::Key_Space);
+    QTest::keyClick(dialog.File1, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(Items(*main->List1),
+              (QStringList{here + "/wave1.sps", here + "/lists.txt", here + "/lists.txt"}));
+    EXPECT_TRUE(dialog.File1->currentItem()->isSelected());
 }
 
 TEST(EntryFor, UsesOneSeparatorAlsoAtTheRoot) {
@@ -132,7 +150,7 @@ TEST(EntryFor, UsesOneSeparatorAlsoAtTheRoot) {
 
 TEST_F(SyntaxSelectTest, OpeningADirectoryMovesTheFileListButNotTheWorkingDirectory) {
     SyntaxSelectWindow& dialog = OpenDialog();
-    QTreeWidgetItem* sub = FindDirectory(*dialog.Dir1, "sub");
+    QListWidgetItem* sub = FindDirectory(*dialog.Dir1, "sub");
     ASSERT_NE(sub, nullptr);
     dialog.Dir1->setCurrentItem(sub);
     QTest::keyClick(dialog.Dir1, Qt::Key_Return);
@@ -143,8 +161,7 @@ TEST_F(SyntaxSelectTest, OpeningADirectoryMovesTheFileListButNotTheWorkingDirect
     EXPECT_EQ(QDir::currentPath(), folder.path());
 
     // A parent above the current directory opens the same way.
-    ASSERT_NE(dialog.Dir1->currentItem(), nullptr);
-    QTreeWidgetItem* parent = dialog.Dir1->currentItem()->parent();
+    QListWidgetItem* parent = dialog.Dir1->item(dialog.Dir1->CurrentDirectoryRow() - 1);
     ASSERT_NE(parent, nullptr);
     dialog.Dir1->setCurrentItem(parent);
     QTest::keyClick(dialog.Dir1, Qt::Key_Return);

@@ -86,8 +86,9 @@ TEST_F(WindowTest, EveryCaptionFitsItsControlInItsWindowsFont) {
         }
     }
     EXPECT_GE(measured, 15);
-    // The disclaimer was made to be two lines ("System" alone on a third was
-    // the sign of a font too wide).
+    // The disclaimer was made to be two lines, the second beginning with
+    // "It" ("System" alone on a third was the sign of a font too wide, "It"
+    // ending the first of blanks too narrow).
     const QLabel& disclaimer = *frmAbout.Loaded()->lblDisclaimer;
     QTextLayout layout(disclaimer.text(), disclaimer.font());
     layout.beginLayout();
@@ -98,6 +99,7 @@ TEST_F(WindowTest, EveryCaptionFitsItsControlInItsWindowsFont) {
     }
     layout.endLayout();
     ASSERT_EQ(lines.size(), 2) << lines.join(QLatin1Char('|')).toStdString();
+    EXPECT_TRUE(lines[1].startsWith(QLatin1String("It should"))) << lines[1].toStdString();
     // One font in every window, but for WAIT's label, which has its own.
     for (QWidget* window : windows)
         EXPECT_EQ(window->font(), windows.front()->font()) << window->objectName().toStdString();

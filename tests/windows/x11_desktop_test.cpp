@@ -1,239 +1,214 @@
-// The windows on a real X desktop: Xvfb with the openbox window manager,
-// started by this program before Qt and ended by process id afterwards.
-// Where either is missing or does not start, every test says so and is
-// skipped.
+// The windows on a real X desktop, under the window manager named on the
+// command line (openbox or xfwm4): where the main window first stands, what
+// each window lets the user do (the Motif functions it asks for, the actions
+// the window manager then allows), and the program's own icon on every
+// window. The desktop is started before Qt and ended by process id; where it
+// cannot start, every test says why and is skipped.
 #include "tests/support/window_test.h"
+#include "tests/support/x11_desktop.h"
 
+#include "windows/about/about_box.h"
 #include "windows/common/message_box.h"
 #include "windows/common/placement.h"
 #include "windows/common/twips.h"
 #include "windows/help/help_window.h"
 #include "windows/main/main_window.h"
 #include "windows/progress/progress_window.h"
+#include "windows/syntax_select/syntax_select_window.h"
 
-#include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QMessageBox>
-#include <QProcess>
+#include <QImage>
+#include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QWindow>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
-#include <xcb/xcb.h>
 
 namespace kalvero::test {
 namespace {
 
-std::string desktopProblem; // why there is no desktop, or empty
+X11Desktop* desktop = nullptr;
 
-xcb_connection_t* Connection() {
-    return qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
-}
-
-xcb_atom_t Atom(const char* name) {
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
-        Connection(),
-        xcb_intern_atom(Connection(), 0, static_cast<std::uint16_t>(std::strlen(name)), name),
-        nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
-    return atom;
-}
-
-// What the window manager lets the user do with the window, once it has
-// taken the window on.
-std::vector<xcb_atom_t> AllowedActions(QWidget& window) {
-    std::vector<xcb_atom_t> actions;
-    QElapsedTimer waited;
-    waited.start();
-    while (actions.empty() && waited.elapsed() < 3000) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        xcb_get_property_reply_t* reply = xcb_get_property_reply(
-            Connection(),
-            xcb_get_property(Connection(), 0, static_cast<xcb_window_t>(window.winId()),
-                             Atom("_NET_WM_ALLOWED_ACTIONS"), XCB_ATOM_ATOM, 0, 64),
-            nullptr);
-        if (reply) {
-            const auto* data = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-            actions.assign(data, data + xcb_get_property_value_length(reply) / 4);
-        }
-        std::free(reply);
-    }
-    return actions;
-}
-
-void ExpectNoMaximise(QWidget& window, const char* name) {
-    const std::vector<xcb_atom_t> actions = AllowedActions(window);
-    ASSERT_FALSE(actions.empty()) << name << ": the window manager did not take the window on";
-    for (const char* maximise : {"_NET_WM_ACTION_MAXIMIZE_HORZ", "_NET_WM_ACTION_MAXIMIZE_VERT"})
-        EXPECT_EQ(std::count(actions.begin(), actions.end(), Atom(maximise)), 0)
-            << name << " may be maximised";
-}
-
-// Whether a window manager has announced itself on the root window.
-bool WaitForWindowManager() {
-    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(Connection())).data->root;
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 10000) {
-        xcb_get_property_reply_t* reply = xcb_get_property_reply(
-            Connection(),
-            xcb_get_property(Connection(), 0, root, Atom("_NET_SUPPORTING_WM_CHECK"),
-                             XCB_ATOM_WINDOW, 0, 1),
-            nullptr);
-        const bool announced = reply && xcb_get_property_value_length(reply) == 4;
-        std::free(reply);
-        if (announced)
-            return true;
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-    }
-    return false;
+bool UnderXfwm4() {
+    return desktop->WindowManager() == "xfwm4";
 }
 
 class DesktopTest : public WindowTest {
 protected:
     void SetUp() override {
-        if (!desktopProblem.empty())
-            GTEST_SKIP() << desktopProblem;
+        if (!desktop->Problem().empty())
+            GTEST_SKIP() << desktop->Problem();
         WindowTest::SetUp();
+    }
+    void TearDown() override {
+        HILFE.Unload();
+        frmAbout.Unload();
+        WindowTest::TearDown();
     }
 };
 
-// Waits until the window is on screen with its frame known.
-void WaitForFrame(QWidget& window) {
-    QElapsedTimer waited;
-    waited.start();
-    while (waited.elapsed() < 3000 &&
-           (!window.windowHandle() || window.windowHandle()->frameMargins().isNull()))
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-TEST_F(DesktopTest, MainsOuterFrameStandsWhereThePlacementRulePutsIt) {
-    MainWindow& main = MAIN.Load();
-    main.show();
-    WaitForFrame(main);
-    ASSERT_FALSE(main.windowHandle()->frameMargins().isNull()) << "no frame came";
-    const QScreen* screen = main.screen();
-    const QSize outer = main.frameGeometry().size();
+// The outer frame's top-left corner where the placement rule puts it.
+QPoint PlacedByTheRule(const QWidget& window) {
+    const QScreen* screen = window.screen();
+    const QSize outer = window.frameGeometry().size();
     const TwipsPoint rule =
         FifthAcrossCentred(static_cast<float>(PixelsToTwipsX(screen->geometry().width(), screen)),
                            static_cast<float>(PixelsToTwipsY(screen->geometry().height(), screen)),
                            static_cast<float>(PixelsToTwipsX(outer.width(), screen)),
                            static_cast<float>(PixelsToTwipsY(outer.height(), screen)));
-    const QPoint expected(TwipsToPixelsX(rule.left, screen), TwipsToPixelsY(rule.top, screen));
-    const QPoint actual = main.frameGeometry().topLeft();
-    EXPECT_LE(std::abs(actual.x() - expected.x()), 1) << actual.x() << " vs " << expected.x();
-    EXPECT_LE(std::abs(actual.y() - expected.y()), 1) << actual.y() << " vs " << expected.y();
+    return {TwipsToPixelsX(rule.left, screen), TwipsToPixelsY(rule.top, screen)};
 }
 
-TEST_F(DesktopTest, MainWaitHelpAndMessageBoxesOfferNoMaximise) {
+TEST_F(DesktopTest, MainsOuterFrameStandsWhereThePlacementRulePutsIt) {
     MainWindow& main = MAIN.Load();
     main.show();
-    ExpectNoMaximise(main, "MAIN");
-    ProgressWindow& wait = WAIT.Load();
-    wait.show();
-    ExpectNoMaximise(wait, "WAIT");
-    main.HelpClick();
-    ExpectNoMaximise(*HILFE.Loaded(), "HILFE");
+    // Waits for the frame and the window manager's move, which come apart.
+    const auto placed = [&main] {
+        const QPoint offset = main.frameGeometry().topLeft() - PlacedByTheRule(main);
+        return main.windowHandle() && !main.windowHandle()->frameMargins().isNull() &&
+               std::abs(offset.x()) <= 1 && std::abs(offset.y()) <= 1;
+    };
+    EXPECT_TRUE(x11::WaitFor(placed))
+        << "frame at " << main.frameGeometry().x() << "," << main.frameGeometry().y()
+        << ", the rule says " << PlacedByTheRule(main).x() << "," << PlacedByTheRule(main).y();
+}
 
+// What a window asks for and what the window manager then allows.
+struct Offer {
+    const char* name;
+    bool resize;
+    bool maximise;
+    bool minimise;
+};
+
+bool Allows(const std::vector<std::uint32_t>& actions, const char* action) {
+    return std::count(actions.begin(), actions.end(), x11::Atom(action)) > 0;
+}
+
+// Motif function bits: all, resize, move, minimise, maximise, close.
+constexpr std::uint32_t kAll = 1, kResize = 2, kMinimise = 8, kMaximise = 16;
+
+void ExpectOffer(QWidget& window, const Offer& offer) {
+    SCOPED_TRACE(offer.name);
+    const xcb_window_t id = x11::Id(window);
+    std::vector<std::uint32_t> actions;
+    ASSERT_TRUE(x11::WaitFor([&] {
+        actions = x11::Property(id, "_NET_WM_ALLOWED_ACTIONS");
+        return !actions.empty();
+    })) << "the window manager did not take the window on";
+
+    // Asked for: the functions of the Motif hints (none set means all).
+    std::vector<std::uint32_t> hints = x11::Property(id, "_MOTIF_WM_HINTS");
+    hints.resize(5, 0);
+    const std::uint32_t functions = (hints[0] & 1) && !(hints[1] & kAll) ? hints[1] : ~0u;
+    EXPECT_EQ((functions & kMaximise) != 0, offer.maximise);
+    EXPECT_EQ((functions & kMinimise) != 0, offer.minimise);
+    if (offer.resize) {
+        EXPECT_NE(functions & kResize, 0u);
+    }
+
+    // Allowed: resizing always as asked; maximise and minimise as asked where
+    // the window manager honours the hints (openbox offers maximise with
+    // every resizable window, and a minimise button on every box).
+    EXPECT_EQ(Allows(actions, "_NET_WM_ACTION_RESIZE"), offer.resize);
+    if (UnderXfwm4()) {
+        EXPECT_EQ(Allows(actions, "_NET_WM_ACTION_MAXIMIZE_HORZ"), offer.maximise);
+        EXPECT_EQ(Allows(actions, "_NET_WM_ACTION_MINIMIZE"), offer.minimise);
+    }
+}
+
+// Shows a message box and hands it to inspect while it is open.
+void WithMessageBox(const std::function<void(MessageBox&)>& inspect) {
     bool inspected = false;
-    QTimer::singleShot(50, [&] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    QTimer::singleShot(0, [&] {
+        MessageBox* box = nullptr;
+        x11::WaitFor([&] {
+            box = qobject_cast<MessageBox*>(QApplication::activeModalWidget());
+            return box && box->isVisible();
+        });
         if (!box)
             return;
-        ExpectNoMaximise(*box, "the message box");
+        inspect(*box);
         inspected = true;
-        box->button(QMessageBox::Ok)->click();
+        box->Ok->click();
     });
-    QTimer::singleShot(10000, [] {
+    QTimer::singleShot(60000, [] {
         if (QWidget* modal = QApplication::activeModalWidget())
             modal->close();
     });
     QtMessageService().ShowMessage("The Syntaxes have been executed ");
-    EXPECT_TRUE(inspected);
+    EXPECT_TRUE(inspected) << "no message box came";
 }
 
-// Xvfb on a display it chooses itself, and openbox on it.
-class Desktop {
-public:
-    Desktop() {
-        const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
-        const QString openbox = QStandardPaths::findExecutable(QStringLiteral("openbox"));
-        if (xvfb.isEmpty() || openbox.isEmpty()) {
-            desktopProblem = "Xvfb or openbox is not installed (Debian packages xvfb, openbox)";
-            return;
-        }
-        int pipe[2];
-        if (::pipe(pipe) != 0) {
-            desktopProblem = "no pipe for Xvfb's display number";
-            return;
-        }
-        server_.setProgram(xvfb);
-        server_.setArguments(
-            {QStringLiteral("-displayfd"), QString::number(pipe[1]), QStringLiteral("-screen"),
-             QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-dpi"),
-             QStringLiteral("96"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        server_.setProcessChannelMode(QProcess::ForwardedChannels);
-        const int writeEnd = pipe[1];
-        server_.setChildProcessModifier([writeEnd] { ::fcntl(writeEnd, F_SETFD, 0); });
-        server_.start();
-        ::close(pipe[1]);
-        char number[16] = {};
-        const ssize_t got = server_.waitForStarted(5000) ? ::read(pipe[0], number, 15) : -1;
-        ::close(pipe[0]);
-        if (got <= 0) {
-            desktopProblem = "Xvfb did not start";
-            return;
-        }
-        display_ = ":" + std::string(number, std::strcspn(number, "\n"));
-        ::setenv("DISPLAY", display_.c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        manager_.setProgram(openbox);
-        manager_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        manager_.start();
-        if (!manager_.waitForStarted(5000))
-            desktopProblem = "openbox did not start";
-    }
-    ~Desktop() {
-        for (QProcess* process : {&manager_, &server_}) {
-            if (process->state() == QProcess::NotRunning)
-                continue;
-            ::kill(static_cast<pid_t>(process->processId()), SIGTERM);
-            if (!process->waitForFinished(5000))
-                process->kill();
-            process->waitForFinished(-1);
-        }
-    }
+TEST_F(DesktopTest, SizableWindowsResizeAndFixedBoxesDoNot) {
+    MainWindow& main = MAIN.Load();
+    main.show();
+    ExpectOffer(main, {"MAIN", true, false, true});
+    ProgressWindow& wait = WAIT.Load();
+    wait.show();
+    ExpectOffer(wait, {"WAIT", true, false, true});
+    main.HelpClick();
+    ExpectOffer(*HILFE.Loaded(), {"HILFE", true, false, true});
+    main.Command1Click();
+    ExpectOffer(*SYNT_SELECT.Loaded(), {"SYNT_SELECT", true, true, true});
+    main.InfoClick();
+    ExpectOffer(*frmAbout.Loaded(), {"frmAbout", false, false, false});
+    WithMessageBox([](MessageBox& box) { ExpectOffer(box, {"message box", false, false, false}); });
+}
 
-private:
-    QProcess server_;
-    QProcess manager_;
-    std::string display_;
-};
+// The 32 x 32 image of the window's _NET_WM_ICON (null when it has none).
+QImage Icon32(QWidget& window) {
+    const std::vector<std::uint32_t> icon = x11::Property(x11::Id(window), "_NET_WM_ICON");
+    for (std::size_t at = 0; at + 2 <= icon.size();) {
+        const std::uint32_t width = icon[at], height = icon[at + 1];
+        const std::size_t pixels = std::size_t{width} * height;
+        if (at + 2 + pixels > icon.size())
+            break;
+        if (width == 32 && height == 32) {
+            QImage image(32, 32, QImage::Format_ARGB32);
+            for (int y = 0; y < 32; ++y)
+                for (int x = 0; x < 32; ++x)
+                    image.setPixel(x, y, icon[at + 2 + std::size_t(y) * 32 + std::size_t(x)]);
+            return image;
+        }
+        at += 2 + pixels;
+    }
+    return {};
+}
+
+TEST_F(DesktopTest, EveryWindowShowsTheProgramsOwnIcon) {
+    const QImage own =
+        QImage(QStringLiteral(KALVERO_SOURCE_DIR "/windows/common/icons/kalvero-32.png"))
+            .convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(own.isNull());
+    MainWindow& main = MAIN.Load();
+    main.show();
+    main.InfoClick();
+    main.HelpClick();
+    main.Command1Click();
+    WAIT.Load().show();
+    for (QWidget* window : std::initializer_list<QWidget*>{&main, frmAbout.Loaded(), HILFE.Loaded(),
+                                                           SYNT_SELECT.Loaded(), WAIT.Loaded()})
+        EXPECT_TRUE(Icon32(*window) == own) << window->objectName().toStdString();
+    WithMessageBox([&own](MessageBox& box) { EXPECT_TRUE(Icon32(box) == own); });
+}
 
 } // namespace
 } // namespace kalvero::test
 
+// Usage: x11_desktop_tests openbox|xfwm4 [gtest options]
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    kalvero::test::Desktop desktop;
-    if (!kalvero::test::desktopProblem.empty()) {
-        // Without a display, the tests only report why they are skipped.
+    kalvero::test::X11Desktop desktop(argc > 1 ? argv[1] : "openbox");
+    kalvero::test::desktop = &desktop;
+    // Without a display, the tests only report why they are skipped.
+    if (!desktop.Problem().empty())
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
     QApplication application(argc, argv);
-    if (kalvero::test::desktopProblem.empty() && !kalvero::test::WaitForWindowManager())
-        kalvero::test::desktopProblem = "openbox did not take over the display within 10 s";
+    desktop.WaitForWindowManager();
     return RUN_ALL_TESTS();
 }

@@ -1,13 +1,13 @@
 #include "windows/about/about_box.h"
 
-#include "windows/common/program_icon.h"
 #include "windows/common/twips.h"
-#include "windows/common/window_font.h"
 #include "windows/common/window_services.h"
+#include "windows/common/window_setup.h"
 
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextLayout>
 
 #include <stdexcept>
 #include <vector>
@@ -75,6 +75,35 @@ std::string FormatHexNumber(const std::string& text) {
     return result;
 }
 
+// The text of a label as it wraps it into lines at the given width.
+QStringList WrappedLines(const QString& text, const QFont& font, int width) {
+    QTextLayout layout(text, font);
+    layout.beginLayout();
+    QStringList lines;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines << text.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines;
+}
+
+// In the classic face the 31 blanks filled the disclaimer's first line, so
+// that its second line began with "It"; Liberation Sans's blanks are
+// narrower and leave room for "It" on the first. The blanks are widened
+// (word spacing) in small steps until the first line is full again.
+void BreakBeforeIt(QLabel& label) {
+    QFont font = label.font();
+    for (qreal spacing = 0; spacing <= 8; spacing += 0.25) {
+        font.setWordSpacing(spacing);
+        const QStringList lines = WrappedLines(label.text(), font, label.contentsRect().width());
+        if (lines.size() > 1 && lines[1].startsWith(QLatin1String("It"))) {
+            label.setFont(font);
+            return;
+        }
+    }
+}
+
 QLabel* BlackLabel(QLabel* label) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
@@ -88,7 +117,7 @@ AboutBox::AboutBox()
       lblDescription(new QLabel(this)), lblDisclaimer(new QLabel(this)),
       cmdOK(new QPushButton(this)),
       cmdSysInfo(new QPushButton(this)), Line1{new QWidget(this), new QWidget(this)} {
-    setFont(WindowFont());
+    SetUpWindow(*this);
     CreateControls();
 
     setWindowTitle(QStringLiteral("Information about SPSS_KALVERO "));
@@ -101,7 +130,6 @@ AboutBox::AboutBox()
 
 void AboutBox::CreateControls() {
     setObjectName(QStringLiteral("frmAbout"));
-    setWindowIcon(ProgramIcon());
     // The client area stands at its fixed place on the screen.
     setGeometry(TwipsRect(2340, 1935, 5730, 3555));
     setFixedSize(size());
@@ -125,6 +153,7 @@ void AboutBox::CreateControls() {
     BlackLabel(lblTitle);
     BlackLabel(lblDescription);
     BlackLabel(lblDisclaimer)->setText(QLatin1String(kDisclaimer));
+    BreakBeforeIt(*lblDisclaimer);
     lblDescription->setText(QStringLiteral(
         "Runs statistics syntax files one after another without supervision and saves "
         "the output of each beside its syntax file."));

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QWidget>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -13,14 +14,9 @@
 namespace kalvero {
 namespace {
 
-constexpr std::uint32_t kMotifFunctions = 1;   // flag: the functions field is set
-constexpr std::uint32_t kMotifFunctionAll = 1; // function bits
-constexpr std::uint32_t kMotifFunctionResize = 2;
-constexpr std::uint32_t kMotifFunctionMove = 4;
-constexpr std::uint32_t kMotifFunctionMinimise = 8;
-constexpr std::uint32_t kMotifFunctionMaximise = 16;
-constexpr std::uint32_t kMotifFunctionClose = 32;
-constexpr int kFrameExtentsWaitMs = 500;
+// A window manager that knows the request answers at once; on a busy
+// machine that can still take a while.
+constexpr int kFrameExtentsWaitMs = 5000;
 
 xcb_connection_t* Connection() {
     if (QGuiApplication::platformName() != QLatin1String("xcb"))
@@ -39,12 +35,12 @@ xcb_atom_t Atom(xcb_connection_t* connection, const char* name) {
     return atom;
 }
 
-// A property's 32-bit values (empty when it is not set).
+// A property's 32-bit values, up to a number (empty when it is not set).
 std::vector<std::uint32_t> Values(xcb_connection_t* connection, xcb_window_t window,
-                                  xcb_atom_t property) {
+                                  xcb_atom_t property, std::uint32_t most = 64) {
     std::vector<std::uint32_t> values;
     xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, window, property, XCB_ATOM_ANY, 0, 64),
+        connection, xcb_get_property(connection, 0, window, property, XCB_ATOM_ANY, 0, most),
         nullptr);
     if (reply && reply->format == 32) {
         const auto* data = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
@@ -58,31 +54,22 @@ xcb_window_t Root(xcb_connection_t* connection) {
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
 }
 
-// The name the running window manager gives itself (_NET_WM_NAME of its
-// _NET_SUPPORTING_WM_CHECK window).
-QByteArray WindowManagerName(xcb_connection_t* connection) {
-    const std::vector<std::uint32_t> check =
-        Values(connection, Root(connection), Atom(connection, "_NET_SUPPORTING_WM_CHECK"));
-    if (check.empty())
-        return {};
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        connection,
-        xcb_get_property(connection, 0, check.front(), Atom(connection, "_NET_WM_NAME"),
-                         XCB_ATOM_ANY, 0, 64),
-        nullptr);
-    QByteArray name;
-    if (reply)
-        name = QByteArray(static_cast<const char*>(xcb_get_property_value(reply)),
-                          xcb_get_property_value_length(reply));
-    std::free(reply);
-    return name;
+// Whether a running window manager says it answers the request.
+bool FrameExtentsAnswered(xcb_connection_t* connection) {
+    const xcb_window_t root = Root(connection);
+    if (Values(connection, root, Atom(connection, "_NET_SUPPORTING_WM_CHECK")).size() != 1)
+        return false;
+    const std::vector<std::uint32_t> supported =
+        Values(connection, root, Atom(connection, "_NET_SUPPORTED"), 4096);
+    const xcb_atom_t request = Atom(connection, "_NET_REQUEST_FRAME_EXTENTS");
+    return std::find(supported.begin(), supported.end(), request) != supported.end();
 }
 
 } // namespace
 
 std::optional<QMargins> RequestFrameExtents(QWidget& window) {
     xcb_connection_t* connection = Connection();
-    if (!connection)
+    if (!connection || !FrameExtentsAnswered(connection))
         return std::nullopt;
     const auto id = static_cast<xcb_window_t>(window.winId());
     const xcb_atom_t extents = Atom(connection, "_NET_FRAME_EXTENTS");
@@ -95,8 +82,7 @@ std::optional<QMargins> RequestFrameExtents(QWidget& window) {
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&request));
     xcb_flush(connection);
-    // The window manager answers by setting the property; a window manager
-    // that does not know the request never does.
+    // The window manager answers by setting the property.
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kFrameExtentsWaitMs);
     do {
@@ -107,26 +93,6 @@ std::optional<QMargins> RequestFrameExtents(QWidget& window) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     } while (std::chrono::steady_clock::now() < deadline);
     return std::nullopt;
-}
-
-void OfferNoMaximise(QWidget& window) {
-    xcb_connection_t* connection = Connection();
-    if (!connection || WindowManagerName(connection) != "Openbox")
-        return;
-    const auto id = static_cast<xcb_window_t>(window.winId());
-    const xcb_atom_t motif = Atom(connection, "_MOTIF_WM_HINTS");
-    std::vector<std::uint32_t> hints = Values(connection, id, motif);
-    hints.resize(5, 0);
-    std::uint32_t functions =
-        (hints[0] & kMotifFunctions) && !(hints[1] & kMotifFunctionAll)
-            ? hints[1]
-            : kMotifFunctionMove | kMotifFunctionMinimise | kMotifFunctionClose;
-    functions &= ~(kMotifFunctionResize | kMotifFunctionMaximise);
-    hints[0] |= kMotifFunctions;
-    hints[1] = functions;
-    xcb_change_property(connection, XCB_PROP_MODE_REPLACE, id, motif, motif, 32,
-                        static_cast<std::uint32_t>(hints.size()), hints.data());
-    xcb_flush(connection);
 }
 
 } // namespace kalvero

@@ -15,10 +15,4 @@ namespace kalvero {
 // window manager does not answer.
 std::optional<QMargins> RequestFrameExtents(QWidget& window);
 
-// Keeps the window manager from offering to maximise the window. Qt's Motif
-// hints already leave the maximise function out, which most window managers
-// follow; openbox ignores it and offers maximise exactly when it may resize
-// a window, so under openbox the resize function is left out as well.
-void OfferNoMaximise(QWidget& window);
-
 } // namespace kalvero

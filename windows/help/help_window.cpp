@@ -2,8 +2,7 @@
 
 #include "windows/common/placement.h"
 #include "windows/common/twips.h"
-#include "windows/common/window_font.h"
-#include "windows/common/x11_window_manager.h"
+#include "windows/common/window_setup.h"
 #include "windows/help/help_text.h"
 #include "windows/main/main_window.h"
 
@@ -35,13 +34,13 @@ HelpPlacement HelpPlacementBeside(double mainLeft, double mainTop, double mainWi
 }
 
 HelpWindow::HelpWindow() : QWidget(nullptr, kHelpWindowFlags), Text1(new QPlainTextEdit(this)) {
-    setFont(WindowFont());
     setObjectName(QStringLiteral("HILFE"));
     setWindowTitle(QStringLiteral("SPSS KALVERO HELP"));
+    SetUpWindow(*this);
     resize(TwipsToPixelsX(kClientWidth), TwipsToPixelsY(kClientHeight));
-    OfferNoMaximise(*this);
 
     Text1->setObjectName(QStringLiteral("Text1"));
+    Text1->setAccessibleName(QStringLiteral("Help text"));
     Text1->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Text1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Text1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

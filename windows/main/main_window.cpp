@@ -4,13 +4,12 @@
 #include "windows/about/about_box.h"
 #include "windows/common/classic_frame.h"
 #include "windows/common/fitting_indicators.h"
+#include "windows/common/menu_bar_keys.h"
 #include "windows/common/placement.h"
-#include "windows/common/program_icon.h"
 #include "windows/common/twips.h"
-#include "windows/common/window_font.h"
 #include "windows/common/window_services.h"
+#include "windows/common/window_setup.h"
 #include "windows/common/wrapping_controls.h"
-#include "windows/common/x11_window_manager.h"
 #include "windows/help/help_window.h"
 #include "windows/main/run_input_guard.h"
 #include "windows/main/window_run_progress.h"
@@ -45,15 +44,13 @@ MainWindow::MainWindow()
                                Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("MAIN"));
     setWindowTitle(QStringLiteral("SPSS - KALVERO"));
-    setWindowIcon(ProgramIcon());
-    setFont(WindowFont());
+    SetUpWindow(*this);
 
     CreateMenu();
     CreateControls();
     SetTabOrder();
     const int menuHeight = menuBar()->isNativeMenuBar() ? 0 : menuBar()->sizeHint().height();
     SetClientSizeInTwips(*this, 7515, 6465, menuHeight);
-    OfferNoMaximise(*this);
     Load();
 }
 
@@ -64,6 +61,7 @@ void MainWindow::CreateMenu() {
     Info = menuBar()->addAction(QStringLiteral("About "));
     Info->setObjectName(QStringLiteral("Info"));
     connect(Info, &QAction::triggered, this, &MainWindow::InfoClick);
+    new MenuBarKeys(*menuBar());
 }
 
 void MainWindow::CreateControls() {
@@ -82,6 +80,8 @@ void MainWindow::CreateControls() {
         Place(new WrappingPushButton(QStringLiteral("Remove selected item from the list "), client),
               "Command2", 240, 1440, 2055, 495);
     List1 = Place(new QListWidget(client), "List1", 2880, 360, 4335, 4740);
+    // No caption names the list; its name says what the buttons put in it.
+    List1->setAccessibleName(QStringLiteral("Syntaxes or lists of syntaxes"));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setSortingEnabled(false);
 

@@ -2,8 +2,7 @@
 
 #include "windows/common/placement.h"
 #include "windows/common/twips.h"
-#include "windows/common/window_font.h"
-#include "windows/common/x11_window_manager.h"
+#include "windows/common/window_setup.h"
 
 #include <QCloseEvent>
 #include <QFont>
@@ -18,10 +17,9 @@ ProgressWindow::ProgressWindow()
                            Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("WAIT"));
     setWindowTitle(QStringLiteral("WAIT"));
-    setFont(WindowFont());
+    SetUpWindow(*this);
     SetClientSizeInTwips(*this, 4980, 1125);
     CreateControls();
-    OfferNoMaximise(*this);
     Load();
 }
 
@@ -40,6 +38,8 @@ void ProgressWindow::CreateControls() {
     ProgressBar1 = new SingleProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
     ProgressBar1->setGeometry(TwipsRect(0, 840, 4935, 255, screen()));
+    // The label above the bar names it for a screen reader.
+    Label1->setBuddy(ProgressBar1);
 }
 
 void ProgressWindow::Load() {

@@ -2,9 +2,11 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QSet>
 #include <QStorageInfo>
 #include <QStyle>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 
@@ -12,6 +14,28 @@ namespace kalvero {
 
 namespace {
 constexpr int kPathRole = Qt::UserRole;
+constexpr int kLevelRole = Qt::UserRole + 1;
+constexpr int kIndentPerLevel = 12; // pixels
+
+// Draws each directory indented by its level below the root.
+class IndentedItems : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyleOptionViewItem indented(option);
+        indented.rect.setLeft(option.rect.left() + Indent(index));
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return QStyledItemDelegate::sizeHint(option, index) + QSize(Indent(index), 0);
+    }
+
+private:
+    static int Indent(const QModelIndex& index) {
+        return index.data(kLevelRole).toInt() * kIndentPerLevel;
+    }
+};
 
 // Kernel and pseudo file systems that hold no user files.
 bool IsPseudoFileSystem(const QByteArray& type) {
@@ -70,14 +94,11 @@ void DriveList::ShowDriveOf(const QString& path) {
     blockSignals(blocked);
 }
 
-DirectoryList::DirectoryList(QWidget* parent) : QTreeWidget(parent) {
-    setHeaderHidden(true);
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setIndentation(12);
+DirectoryList::DirectoryList(QWidget* parent) : QListWidget(parent) {
+    setItemDelegate(new IndentedItems(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     // Opening an entry (double-click or Enter) makes it the current directory.
-    connect(this, &QTreeWidget::itemActivated, this, &DirectoryList::Open);
+    connect(this, &QListWidget::itemActivated, this, &DirectoryList::Open);
 }
 
 bool DirectoryList::SetPath(const QString& path) {
@@ -96,58 +117,70 @@ void DirectoryList::Rebuild() {
     clear();
     const QIcon open = style()->standardIcon(QStyle::SP_DirOpenIcon);
     const QIcon closed = style()->standardIcon(QStyle::SP_DirClosedIcon);
+    const auto add = [this](const QIcon& icon, const QString& name, const QString& path,
+                            int level) {
+        auto* item = new QListWidgetItem(icon, name, this);
+        item->setData(kPathRole, path);
+        item->setData(kLevelRole, level);
+    };
 
     // The root, then each parent down to the current directory.
-    auto* current = new QTreeWidgetItem(this, QStringList(QStringLiteral("/")));
-    current->setIcon(0, open);
-    current->setData(0, kPathRole, QStringLiteral("/"));
+    add(open, QStringLiteral("/"), QStringLiteral("/"), 0);
     QString walked;
     const QStringList parts = path_.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     for (const QString& part : parts) {
         walked += QLatin1Char('/') + part;
-        auto* item = new QTreeWidgetItem(current, QStringList(part));
-        item->setIcon(0, open);
-        item->setData(0, kPathRole, walked);
-        current->setExpanded(true);
-        current = item;
+        add(open, part, walked, count());
     }
+    currentRow_ = count() - 1;
 
     const QStringList subdirectories = QDir(path_).entryList(
         QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase | QDir::LocaleAware);
-    for (const QString& name : subdirectories) {
-        auto* item = new QTreeWidgetItem(current, QStringList(name));
-        item->setIcon(0, closed);
-        item->setData(0, kPathRole, EntryFor(path_, name));
-    }
-    current->setExpanded(true);
-    setCurrentItem(current);
+    for (const QString& name : subdirectories)
+        add(closed, name, EntryFor(path_, name), currentRow_ + 1);
+    setCurrentRow(currentRow_);
     ShowCurrentWithSubdirectories();
 }
 
 void DirectoryList::ShowCurrentWithSubdirectories() {
-    QTreeWidgetItem* current = currentItem();
-    if (!current)
+    if (count() == 0)
         return;
-    if (current->childCount() > 0)
-        scrollToItem(current->child(current->childCount() - 1));
+    scrollToItem(item(count() - 1));
     // Brought into view from below, the current directory lands at the top.
-    scrollToItem(current);
+    scrollToItem(item(currentRow_));
 }
 
 void DirectoryList::showEvent(QShowEvent* event) {
-    QTreeWidget::showEvent(event);
+    QListWidget::showEvent(event);
     // Until the list is shown, its viewport has no size to scroll in.
     ShowCurrentWithSubdirectories();
 }
 
-void DirectoryList::Open(QTreeWidgetItem* item) {
+void DirectoryList::Open(QListWidgetItem* item) {
     if (item)
-        SetPath(item->data(0, kPathRole).toString());
+        SetPath(item->data(kPathRole).toString());
 }
 
 FileList::FileList(QWidget* parent) : QListWidget(parent) {
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
+}
+
+void FileList::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (QListWidgetItem* item = currentItem()) {
+            item->setSelected(true);
+            emit KeyPick(item);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QListWidget::keyPressEvent(event);
 }
 
 void FileList::SetPath(const QString& path) {

@@ -1,14 +1,14 @@
 // The three lists of the syntax selection dialog: the mounted file systems by
 // their root paths (DriveList), a classic directory list showing the current
-// directory with its parents above and its subdirectories below
-// (DirectoryList), and the files of one directory that are not hidden
-// (FileList). Paths are absolute and use "/".
+// directory with its parents above and its subdirectories below, each level
+// indented (DirectoryList), and the files of one directory that are not
+// hidden (FileList). Paths are absolute and use "/". The directory list is a
+// list, not a tree, so that a screen reader meets no column header in it.
 #pragma once
 
 #include <QComboBox>
 #include <QListWidget>
 #include <QStringList>
-#include <QTreeWidget>
 
 namespace kalvero {
 
@@ -27,7 +27,7 @@ public:
     QString Drive() const { return currentText(); }
 };
 
-class DirectoryList : public QTreeWidget {
+class DirectoryList : public QListWidget {
     Q_OBJECT
 public:
     explicit DirectoryList(QWidget* parent);
@@ -35,13 +35,14 @@ public:
     // Makes path the current directory and emits Change; returns false and
     // changes nothing when the directory cannot be read.
     bool SetPath(const QString& path);
+    // The current directory's row: its parents from the root down stand
+    // above it, its subdirectories below it.
+    int CurrentDirectoryRow() const { return currentRow_; }
 
 signals:
     void Change();
 
 protected:
-    // A classic directory list shows its levels by indentation alone.
-    void drawBranches(QPainter*, const QRect&, const QModelIndex&) const override {}
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -49,17 +50,26 @@ private:
     // Scrolls so that the current directory and its subdirectories are in
     // view, with as many of its parents above them as fit.
     void ShowCurrentWithSubdirectories();
-    void Open(QTreeWidgetItem* item);
+    void Open(QListWidgetItem* item);
 
     QString path_;
+    int currentRow_ = 0;
 };
 
 class FileList : public QListWidget {
+    Q_OBJECT
 public:
     explicit FileList(QWidget* parent);
     QString Path() const { return path_; }
     // Lists the directory's files, none selected.
     void SetPath(const QString& path);
+
+signals:
+    // A file was picked by the keyboard (Enter or Space on the current file).
+    void KeyPick(QListWidgetItem* item);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     QString path_;

@@ -2,7 +2,7 @@
 
 #include "windows/common/placement.h"
 #include "windows/common/twips.h"
-#include "windows/common/window_font.h"
+#include "windows/common/window_setup.h"
 #include "windows/common/wrapping_controls.h"
 #include "windows/main/main_window.h"
 
@@ -16,7 +16,7 @@ FormInstance<SyntaxSelectWindow> SYNT_SELECT;
 SyntaxSelectWindow::SyntaxSelectWindow() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("SYNT_SELECT"));
     setWindowTitle(QStringLiteral("Syntax Selection "));
-    setFont(WindowFont());
+    SetUpWindow(*this);
     SetClientSizeInTwips(*this, 4845, 5430);
     CreateControls();
     Load();
@@ -25,12 +25,17 @@ SyntaxSelectWindow::SyntaxSelectWindow() : QWidget(nullptr, Qt::Window) {
 void SyntaxSelectWindow::CreateControls() {
     Drive1 = new DriveList(this);
     Drive1->setObjectName(QStringLiteral("Drive1"));
+    // No label stands beside the lists; their names say what they list.
+    Drive1->setAccessibleName(QStringLiteral("Drives"));
+    Drive1->view()->setAccessibleName(QStringLiteral("Drives"));
     Drive1->setGeometry(TwipsRect(240, 480, 1575, 315, screen()));
     Dir1 = new DirectoryList(this);
     Dir1->setObjectName(QStringLiteral("Dir1"));
+    Dir1->setAccessibleName(QStringLiteral("Folders"));
     Dir1->setGeometry(TwipsRect(240, 1080, 4215, 990, screen()));
     File1 = new FileList(this);
     File1->setObjectName(QStringLiteral("File1"));
+    File1->setAccessibleName(QStringLiteral("Files"));
     File1->setGeometry(TwipsRect(240, 2400, 4215, 1650, screen()));
     Command1 = new WrappingPushButton(QStringLiteral("EXIT "), this);
     Command1->setObjectName(QStringLiteral("Command1"));
@@ -42,7 +47,9 @@ void SyntaxSelectWindow::CreateControls() {
 
     connect(Drive1, &QComboBox::currentIndexChanged, this, &SyntaxSelectWindow::Drive1Change);
     connect(Dir1, &DirectoryList::Change, this, &SyntaxSelectWindow::Dir1Change);
+    // A pick is a click, or Enter or Space on the current file.
     connect(File1, &QListWidget::itemClicked, this, &SyntaxSelectWindow::File1Click);
+    connect(File1, &FileList::KeyPick, this, &SyntaxSelectWindow::File1Click);
     connect(Command1, &QPushButton::clicked, this, &SyntaxSelectWindow::Command1Click);
 }
 
