@@ -18,6 +18,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <sys/stat.h>
 
 namespace kalvero {
@@ -139,8 +140,10 @@ ChildRequest EngineCore::RequestFor(const std::string& absolute, const RunOutput
     // killed half-way leaves nothing elsewhere.
     request.environment = PsppEnvironment(request.environment);
     request.environment.insert(QStringLiteral("TMPDIR"), ToQt(output.folder));
-    if (timeLimitSeconds_ > 0)
+    // A limit beyond what a timer of milliseconds holds (24 days) is none.
+    if (timeLimitSeconds_ > 0 && timeLimitSeconds_ <= std::numeric_limits<int>::max() / 1000)
         request.timeoutMs = timeLimitSeconds_ * 1000;
+
     return request;
 }
 
