@@ -132,5 +132,9 @@ CommandResult RunCommand(const Command& command);
 bool LibreOfficeInstalled();
 std::vector<std::string> ReadBackWithLibreOffice(const std::vector<std::string>& documents,
                                                  const std::string& format);
+// The same conversion into folder, each document as its name with the
+// format's extension there.
+void ConvertWithLibreOffice(const std::vector<std::string>& documents, const std::string& format,
+                            const std::string& folder);
 
 } // namespace kalvero::testing
