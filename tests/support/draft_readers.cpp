@@ -150,7 +150,8 @@ void ReadWithPandocAndUnrtf(const std::vector<std::string>& documents,
         readings[d].push_back(Reading("pandoc", HtmlToText(pandoc.output),
                                       Count(pandoc.output, "<img"), pandoc.exitCode == 0));
         // unrtf writes HTML's named entities (&uuml;): pandoc knows them all.
-        const CommandResult unrtf = Run("unrtf", {"--html", documents[d]});
+        // --nopict: unrtf would write the pictures into the working folder.
+        const CommandResult unrtf = Run("unrtf", {"--html", "--nopict", documents[d]});
         const CommandResult decoded =
             Run("pandoc", {"-f", "html", "-t", "html", "--wrap=none"}, unrtf.output);
         readings[d].push_back(Reading("unrtf", HtmlToText(decoded.output), -1,
