@@ -71,10 +71,10 @@ struct TableLayout {
 TableLayout LayOutTable(const DraftTable& table, const CellGrid& grid, int portraitWidth,
                         int landscapeWidth);
 
-// Appends the RTF rows of one part: merged places as \clmgf/\clmrg across
-// columns and \clvmgf/\clvmrg across rows, each row of the same columns; the
-// leading rows of headings repeated on each page; no row split by a page
-// break. Ends with \pard, so that nothing after it is taken for a cell.
+// Appends the RTF rows of one part (table_rtf.cpp says which form of merged
+// cells and why); the leading rows of headings marked to repeat on each
+// page; no row split by a page break. Ends with \pard, so that nothing after
+// it is taken for a cell.
 void AppendTableRows(std::string& out, const DraftTable& table, const CellGrid& grid,
                      const TablePart& part);
 

@@ -1,8 +1,13 @@
-// The RTF rows of a Draft table. Every row is divided into the same columns
-// and merged places are marked as such (\clmgf/\clmrg, \clvmgf/\clvmrg)
-// rather than written as one wide cell: LibreOffice and Word show both forms
-// merged, but AbiWord starts a new table wherever a row is divided
-// differently from the one above.
+// The RTF rows of a Draft table, merged cells in the form Word writes: a cell
+// across columns is one wide cell (its \cellx at the last column's edge), a
+// cell across rows \clvmgf in its first row and \clvmrg below. LibreOffice
+// shows this form and the other (every row of the same columns, \clmgf and
+// \clmrg marking the places of a wide cell) alike. AbiWord 3.0 knows
+// neither \clmrg nor \clvmrg: given the other form it squeezes a cell's text
+// into its first column, breaking words ("Ca-ses" for "Cases"); given this
+// one it starts a new table where a row is divided differently, but at the
+// same edges, so the page shows the cells at their width. pandoc and unrtf
+// show no merged cells in either form, and read the same text.
 #include "documents/draft_table.h"
 
 #include <algorithm>
@@ -41,40 +46,42 @@ std::size_t HeadingRows(const DraftTable& table) {
     return headings;
 }
 
-// Where a place stands in its cell: which of its neighbours in the part
-// belong to the same cell.
-struct Place {
+// A cell as one row of the part shows it: its last column there (an index
+// into the part), and whether the rows above and below show the same cell.
+struct Span {
     const DraftCell* cell = nullptr;
-    bool up = false; // the place above is the same cell
+    std::size_t last = 0;
+    bool up = false;
     bool down = false;
-    bool left = false;
-    bool right = false;
 };
 
-Place PlaceAt(const CellGrid& grid, const TablePart& part, std::size_t row, std::size_t k) {
-    const std::size_t column = part.columns[k];
-    Place place;
-    place.cell = grid[row][column];
-    if (!place.cell)
-        return place;
-    place.up = row > 0 && grid[row - 1][column] == place.cell;
-    place.down = row + 1 < grid.size() && grid[row + 1][column] == place.cell;
-    place.left = k > 0 && grid[row][part.columns[k - 1]] == place.cell;
-    place.right = k + 1 < part.columns.size() && grid[row][part.columns[k + 1]] == place.cell;
-    return place;
+std::vector<Span> SpansOf(const CellGrid& grid, const TablePart& part, std::size_t row) {
+    std::vector<Span> spans;
+    const auto& places = grid[row];
+    for (std::size_t k = 0; k < part.columns.size();) {
+        Span span{places[part.columns[k]], k};
+        while (span.cell && span.last + 1 < part.columns.size() &&
+               places[part.columns[span.last + 1]] == span.cell)
+            ++span.last;
+        const std::size_t column = part.columns[k];
+        span.up = span.cell && row > 0 && grid[row - 1][column] == span.cell;
+        span.down = span.cell && row + 1 < grid.size() && grid[row + 1][column] == span.cell;
+        spans.push_back(span);
+        k = span.last + 1;
+    }
+    return spans;
 }
 
-// The cell definition of a place: merging, alignment and the rules on the
+// The cell definition of a span: merging, alignment and the rules on the
 // cell's outer sides.
-std::string Definition(const Place& place, int edge) {
+std::string Definition(const Span& span, int edge) {
     std::string definition;
-    if (place.cell) {
-        const DraftCell& cell = *place.cell;
-        definition += place.up ? "\\clvmrg" : place.down ? "\\clvmgf" : "";
-        definition += place.left ? "\\clmrg" : place.right ? "\\clmgf" : "";
+    if (span.cell) {
+        const DraftCell& cell = *span.cell;
+        definition += span.up ? "\\clvmrg" : span.down ? "\\clvmgf" : "";
         definition += cell.valign;
         static const char* const kSides[] = {"\\clbrdrt", "\\clbrdrl", "\\clbrdrb", "\\clbrdrr"};
-        const bool outer[] = {!place.up, !place.left, !place.down, !place.right};
+        const bool outer[] = {!span.up, true, !span.down, true};
         for (int side = 0; side < 4; ++side)
             if (outer[side] && cell.rules[side] != Rule::None)
                 definition += std::string(kSides[side]) + RuleRtf(cell.rules[side]);
@@ -96,17 +103,14 @@ void AppendTableRows(std::string& out, const DraftTable& table, const CellGrid& 
             definition += "\\trhdr";
         std::string contents;
         int edge = 0;
-        for (std::size_t k = 0; k < part.columns.size(); ++k) {
-            const Place place = PlaceAt(grid, part, row, k);
-            definition += Definition(place, edge += part.widths[k]);
-            contents += kCellText;
-            if (place.cell) {
-                contents += place.cell->align + " ";
-                if (!place.up && !place.left)
-                    contents += "{" + place.cell->rtf + "}";
-            } else {
-                contents += " ";
-            }
+        std::size_t k = 0;
+        for (const Span& span : SpansOf(grid, part, row)) {
+            while (k <= span.last)
+                edge += part.widths[k++];
+            definition += Definition(span, edge);
+            contents += std::string(kCellText) + (span.cell ? span.cell->align : "") + " ";
+            if (span.cell && !span.up)
+                contents += "{" + span.cell->rtf + "}";
             contents += "\\cell\n";
         }
         out += definition + "\n" + contents + "\\row\n";

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 namespace kalvero {
 namespace {
@@ -87,18 +88,18 @@ std::string Sections(const std::string& rtf) {
     }
 }
 
-// Each table row as its places: merge marks (v: first of a merge down, ^:
-// merged with the place above, >: first of a merge across, <: merged with
-// the place on its left) and the text; and each row's column edges.
+// Each table row as its cells: merge marks (v: first of a merge down, ^:
+// merged with the cell above), text, and after a slash the columns the cell
+// takes, counted on the edges of all rows; and each row's last edge.
 struct Rows {
-    std::vector<std::string> places;
-    std::vector<std::string> edges;
+    std::vector<std::string> cells;
+    std::vector<int> ends;
 };
 Rows RowsOf(const std::string& rtf) {
-    static const QRegularExpression kMark(
-        QStringLiteral("\\\\(clvmgf|clvmrg|clmgf|clmrg|cellx(\\d+))"));
+    static const QRegularExpression kMark(QStringLiteral("\\\\(clvmgf|clvmrg|cellx(\\d+))"));
     static const QRegularExpression kControl(QStringLiteral("\\\\[a-z]+-?\\d* ?|[{}\\n]"));
-    Rows rows;
+    std::vector<std::vector<std::pair<std::string, int>>> table; // text, edge
+    std::set<int> edges{0};
     for (std::size_t at = rtf.find("\\trowd"); at != std::string::npos;
          at = rtf.find("\\trowd", at + 1)) {
         const std::size_t end = rtf.find("\\row\n", at);
@@ -106,27 +107,35 @@ Rows RowsOf(const std::string& rtf) {
         const QString definition = QString::fromStdString(rtf.substr(at, split - at));
         QStringList texts = QString::fromStdString(rtf.substr(split + 1, end - split - 1))
                                 .split(QStringLiteral("\\cell\n"));
-        std::string places;
-        std::string edges;
+        auto& row = table.emplace_back();
         std::string marks;
-        qsizetype cell = 0;
         for (const QRegularExpressionMatch& m : kMark.globalMatch(definition)) {
-            static const std::map<QString, char> kMarks = {{QStringLiteral("clvmgf"), 'v'},
-                                                           {QStringLiteral("clvmrg"), '^'},
-                                                           {QStringLiteral("clmgf"), '>'},
-                                                           {QStringLiteral("clmrg"), '<'}};
             if (m.captured(2).isEmpty()) {
-                marks += kMarks.at(m.captured(1));
+                marks += m.captured(1) == QStringLiteral("clvmgf") ? "v" : "^";
                 continue;
             }
-            if (cell > 0)
-                places += "|";
-            places += marks + texts[cell++].remove(kControl).toStdString();
-            edges += m.captured(2).toStdString() + " ";
+            const int edge = m.captured(2).toInt();
+            edges.insert(edge);
+            const auto cell = static_cast<qsizetype>(row.size());
+            row.emplace_back(marks + texts[cell].remove(kControl).toStdString(), edge);
             marks.clear();
         }
-        rows.places.push_back(places);
-        rows.edges.push_back(edges);
+    }
+    const std::vector<int> columns(edges.begin(), edges.end());
+    const auto column = [&](int edge) {
+        return std::lower_bound(columns.begin(), columns.end(), edge) - columns.begin();
+    };
+    Rows rows;
+    for (const auto& row : table) {
+        std::string cells;
+        int start = 0;
+        for (const auto& [text, edge] : row) {
+            cells += (cells.empty() ? "" : "|") + text + "/" +
+                     std::to_string(column(edge) - column(start));
+            start = edge;
+        }
+        rows.cells.push_back(cells);
+        rows.ends.push_back(row.empty() ? 0 : row.back().second);
     }
     return rows;
 }
@@ -139,8 +148,7 @@ TEST(HtmlToRtf, RecordedOutputBecomesTablesAndPictures) {
     // One RTF row per HTML row, none split across pages; merged places.
     EXPECT_EQ(Count(rtf, "\\row\n"), Count(html, "<tr>"));
     EXPECT_EQ(Count(rtf, "\\trkeep"), Count(html, "<tr>"));
-    EXPECT_GE(Count(rtf, "\\clvmgf"), Count(html, "rowspan="));
-    EXPECT_GE(Count(rtf, "\\clmgf"), Count(html, "colspan="));
+    EXPECT_EQ(Count(rtf, "\\clvmgf"), Count(html, "rowspan="));
     EXPECT_GT(Count(rtf, "\\trhdr"), 0u);
     EXPECT_GT(Count(rtf, "\\brdrw30"), 0u); // pspp's thick rules
     // After every table, paragraphs are no longer cells.
@@ -181,7 +189,7 @@ TEST(HtmlToRtf, EverySectionAndTheBodyHoldAParagraph) {
 }
 
 // Cells across rows and columns at once, a row after a cell across rows, and
-// a short row: every row divided into the same columns.
+// a short row, on the edges of one grid of columns.
 TEST(HtmlToRtf, MergedCellsKeepTheirPlacesOnOneGrid) {
     const std::string rtf =
         Convert(kHead +
@@ -192,9 +200,9 @@ TEST(HtmlToRtf, MergedCellsKeepTheirPlacesOnOneGrid) {
                 "<tr><td>L</td></tr></table>" +
                 kTail);
     const Rows rows = RowsOf(rtf);
-    EXPECT_THAT(rows.places,
-                ElementsAre("v>A|v<|>B|<", "^>|^<|C|D", "E|vF|G|H", "I|^|J|K", "L|||"));
-    EXPECT_THAT(rows.edges, Each(rows.edges.front()));
+    EXPECT_THAT(rows.cells, ElementsAre("vA/2|B/2", "^/2|C/1|D/1", "E/1|vF/1|G/1|H/1",
+                                        "I/1|^/1|J/1|K/1", "L/1|/1|/1|/1"));
+    EXPECT_THAT(rows.ends, Each(rows.ends.front()));
 }
 
 TEST(HtmlToRtf, ATableTooWideForLandscapeIsSplitIntoColumnGroups) {
@@ -202,20 +210,20 @@ TEST(HtmlToRtf, ATableTooWideForLandscapeIsSplitIntoColumnGroups) {
     ExpectWellFormed(rtf);
     EXPECT_EQ(Sections(rtf), "L");
     const Rows rows = RowsOf(rtf);
-    // Groups of three rows each, all within the landscape page.
-    ASSERT_GE(rows.places.size(), 6u);
-    ASSERT_EQ(rows.places.size() % 3, 0u);
+    // Groups of three rows each, all within the landscape page, each
+    // repeating the heading across them and the row headings.
+    ASSERT_GE(rows.cells.size(), 6u);
+    ASSERT_EQ(rows.cells.size() % 3, 0u);
     std::string values;
-    for (std::size_t r = 0; r < rows.places.size(); r += 3) {
-        EXPECT_THAT(rows.places[r], ::testing::StartsWith("|>Values|<")) << "heading repeated";
-        EXPECT_THAT(rows.places[r + 1], ::testing::StartsWith("case 1|"));
-        const std::string& edges = rows.edges[r]; // "e1 e2 ... en "
-        EXPECT_LE(std::stoi(edges.substr(edges.rfind(' ', edges.size() - 2))), 16838 - 2268);
-        values += rows.places[r + 1].substr(7) + "|";
+    for (std::size_t r = 0; r < rows.cells.size(); r += 3) {
+        EXPECT_THAT(rows.cells[r], ::testing::MatchesRegex("/1\\|Values/[0-9]+"));
+        EXPECT_THAT(rows.cells[r + 1], ::testing::StartsWith("case 1/1|"));
+        EXPECT_LE(rows.ends[r], 16838 - 2268);
+        values += rows.cells[r + 1].substr(9) + "|";
     }
     std::string expected;
     for (int c = 1; c <= 40; ++c)
-        expected += std::to_string(1000000 + c) + ".25|";
+        expected += std::to_string(1000000 + c) + ".25/1|";
     EXPECT_EQ(values, expected) << "every value once, in order";
     EXPECT_EQ(Count(rtf, "Numbers"), 1u) << "the caption above the first group only";
 }
