@@ -10,6 +10,7 @@ namespace kalvero {
 namespace {
 
 constexpr int kCellGap = 80;                  // twips of padding on each side of a cell's text
+constexpr int kFontSize = 18;                 // half-points: 9-point text
 constexpr std::size_t kMostPlaces = 16000000; // rows times columns of the largest table
 
 Rule ReadRule(const std::string& value) {
@@ -47,8 +48,9 @@ struct Extent {
     int word = 0; // the widest word: the narrowest width that breaks nothing
 };
 
-// A text's extent in twips, its padding and one character to spare added.
-Extent Measure(const std::string& plain, bool bold) {
+// A text's extent in twips at fontSize half-points, its padding and a little
+// room to spare added.
+Extent Measure(const std::string& plain, bool bold, int fontSize) {
     Extent extent;
     int line = 0;
     int word = 0;
@@ -69,41 +71,41 @@ Extent Measure(const std::string& plain, bool bold) {
         if (c != ' ')
             word += CharacterTwips(byte);
     }
-    const int spare = 110 + 2 * kCellGap;
-    const auto scale = [&](int twips) { return (bold ? twips * 11 / 10 : twips) + spare; };
+    const int spare = 40 + 2 * kCellGap;
+    const auto scale = [&](int twips) {
+        return (bold ? twips * 11 / 10 : twips) * fontSize / kFontSize + spare;
+    };
     return {scale(extent.line), scale(extent.word)};
 }
 
 // Each column's extent; a cell across columns widens them evenly where its
 // columns are narrower than it.
-std::vector<Extent> ColumnExtents(const CellGrid& grid, std::size_t columns) {
+std::vector<Extent> ColumnExtents(const CellGrid& grid, std::size_t columns, int fontSize) {
     constexpr int kNarrowest = 360;
     std::vector<Extent> extents(columns, Extent{kNarrowest, kNarrowest});
-    std::vector<const DraftCell*> spanning;
-    for (const auto& row : grid)
-        for (std::size_t c = 0; c < columns; ++c) {
-            const DraftCell* cell = row[c];
-            if (!cell || (c > 0 && row[c - 1] == cell))
-                continue;
-            const std::size_t end = std::min(columns, c + static_cast<std::size_t>(cell->colspan));
-            const Extent extent = Measure(cell->plain, cell->bold);
-            if (end - c == 1) {
-                extents[c].line = std::max(extents[c].line, extent.line);
-                extents[c].word = std::max(extents[c].word, extent.word);
-                continue;
+    for (const bool spanning : {false, true})
+        for (const auto& row : grid)
+            for (std::size_t c = 0; c < columns; ++c) {
+                const DraftCell* cell = row[c];
+                if (!cell || (c > 0 && row[c - 1] == cell))
+                    continue;
+                std::size_t end = c + 1;
+                while (end < columns && row[end] == cell)
+                    ++end;
+                if ((end - c > 1) != spanning)
+                    continue;
+                const Extent extent = Measure(cell->plain, cell->bold, fontSize);
+                Extent taken;
+                for (std::size_t s = c; s < end; ++s) {
+                    taken.line += extents[s].line;
+                    taken.word += extents[s].word;
+                }
+                const int count = static_cast<int>(end - c);
+                for (std::size_t s = c; s < end; ++s) {
+                    extents[s].line += (std::max(0, extent.line - taken.line) + count - 1) / count;
+                    extents[s].word += (std::max(0, extent.word - taken.word) + count - 1) / count;
+                }
             }
-            int line = 0;
-            int word = 0;
-            for (std::size_t s = c; s < end; ++s) {
-                line += extents[s].line;
-                word += extents[s].word;
-            }
-            const int count = static_cast<int>(end - c);
-            for (std::size_t s = c; s < end; ++s) {
-                extents[s].line += std::max(0, extent.line - line) / count + 1;
-                extents[s].word += std::max(0, extent.word - word) / count + 1;
-            }
-        }
     return extents;
 }
 
@@ -216,7 +218,7 @@ CellGrid PlaceCells(const DraftTable& table) {
 }
 
 int TextTwips(const std::string& plain, bool bold) {
-    return Measure(plain, bold).line;
+    return Measure(plain, bold, kFontSize).line;
 }
 
 int TablePart::Width() const {
@@ -226,22 +228,31 @@ int TablePart::Width() const {
 TableLayout LayOutTable(const DraftTable& table, const CellGrid& grid, int portraitWidth,
                         int landscapeWidth) {
     const std::size_t columns = grid.empty() ? 0 : grid[0].size();
-    const std::vector<Extent> extents = ColumnExtents(grid, columns);
     std::vector<std::size_t> all(columns);
     std::iota(all.begin(), all.end(), 0);
-    long long lines = 0;
-    long long words = 0;
-    for (const Extent& extent : extents) {
-        lines += extent.line;
-        words += extent.word;
+    const auto sums = [&](const std::vector<Extent>& extents) {
+        Extent sum;
+        for (const Extent& extent : extents) {
+            sum.line += extent.line;
+            sum.word += extent.word;
+        }
+        return sum;
+    };
+    const std::vector<Extent> extents = ColumnExtents(grid, columns, kFontSize);
+    const Extent sum = sums(extents);
+    if (sum.line <= portraitWidth)
+        return {false, {{all, Fit(extents, all, portraitWidth), kFontSize}}};
+    if (sum.word <= landscapeWidth)
+        return {true, {{all, Fit(extents, all, landscapeWidth), kFontSize}}};
+    // A table a little too wide is set smaller, down to 7 points.
+    for (const int smaller : {16, 14}) {
+        const std::vector<Extent> small = ColumnExtents(grid, columns, smaller);
+        if (sums(small).word <= landscapeWidth)
+            return {true, {{all, Fit(small, all, landscapeWidth), smaller}}};
     }
-    if (lines <= portraitWidth)
-        return {false, {{all, Fit(extents, all, portraitWidth)}}};
-    if (words <= landscapeWidth)
-        return {true, {{all, Fit(extents, all, landscapeWidth)}}};
     // Column groups, each after the row headings, as many columns as fit.
     std::size_t headings = RowHeadingColumns(table, grid);
-    long long headingWidth = 0;
+    int headingWidth = 0;
     for (std::size_t c = 0; c < headings; ++c)
         headingWidth += extents[c].line;
     if (headingWidth > landscapeWidth / 2) {
@@ -258,6 +269,7 @@ TableLayout LayOutTable(const DraftTable& table, const CellGrid& grid, int portr
             part.columns.push_back(c++);
         } while (c < columns && width + extents[c].line <= landscapeWidth);
         part.widths = Fit(extents, part.columns, landscapeWidth);
+        part.fontSize = kFontSize;
         layout.parts.push_back(std::move(part));
     }
     return layout;

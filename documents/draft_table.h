@@ -56,6 +56,7 @@ CellGrid PlaceCells(const DraftTable& table);
 struct TablePart {
     std::vector<std::size_t> columns;
     std::vector<int> widths;
+    int fontSize = 18; // half-points
     int Width() const;
 };
 
@@ -66,8 +67,8 @@ struct TableLayout {
 
 // Each column as wide as its widest line where the portrait page allows;
 // else on a landscape page, lines wrapped between words where needed; else
-// in column groups, each repeating the row headings. Numbers and words are
-// never broken.
+// set smaller, down to 7 points; else in column groups, each repeating the
+// row headings. Numbers and words are never broken.
 TableLayout LayOutTable(const DraftTable& table, const CellGrid& grid, int portraitWidth,
                         int landscapeWidth);
 

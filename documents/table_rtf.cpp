@@ -17,7 +17,7 @@ namespace {
 
 constexpr int kCellGap = 80; // twips of padding on each side of a cell's text
 // A cell's paragraph: 1 pt of room above and below its text.
-constexpr const char* kCellText = "\\pard\\intbl\\sb20\\sa20\\f0\\fs18";
+constexpr const char* kCellText = "\\pard\\intbl\\sb20\\sa20\\f0\\fs";
 
 const char* RuleRtf(Rule rule) {
     switch (rule) {
@@ -108,7 +108,8 @@ void AppendTableRows(std::string& out, const DraftTable& table, const CellGrid& 
             while (k <= span.last)
                 edge += part.widths[k++];
             definition += Definition(span, edge);
-            contents += std::string(kCellText) + (span.cell ? span.cell->align : "") + " ";
+            contents += kCellText + std::to_string(part.fontSize) +
+                        (span.cell ? span.cell->align : "") + " ";
             if (span.cell && !span.up)
                 contents += "{" + span.cell->rtf + "}";
             contents += "\\cell\n";
