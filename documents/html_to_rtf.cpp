@@ -118,6 +118,15 @@ private:
     void Picture(const Tag& tag);
     void EndTable();
 
+    // Closes the inline groups (<b>, <sup>...) left open in the current
+    // text, before it ends or another begins.
+    void CloseInline() {
+        std::string* plain = nullptr;
+        if (std::string* sink = Sink(&plain))
+            sink->append(static_cast<std::size_t>(openInline_), '}');
+        openInline_ = 0;
+    }
+
     void RequireTable(const std::string& name) {
         if (!table_)
             FailDraft("<" + name + "> outside a table");
@@ -137,6 +146,7 @@ private:
     std::string blockStart_;
     std::unique_ptr<DraftTable> table_;
     std::unique_ptr<DraftCell> cell_;
+    int openInline_ = 0;
 };
 
 void Converter::Element(const Tag& tag) {
@@ -180,6 +190,7 @@ void Converter::TableElement(const Tag& tag) {
     }
     RequireTable(name);
     if (name == "caption") {
+        CloseInline();
         inCaption_ = !tag.end;
         if (inCaption_) {
             DraftCell style;
@@ -220,12 +231,19 @@ void Converter::InlineElement(const Tag& tag) {
         FailDraft("the element <" + name + "> outside any text");
     if (!tag.end && name == "sup" && plain)
         *plain += ' ';
-    *sink += tag.end ? std::string("}") : std::string("{") + known->second;
+    if (!tag.end) {
+        *sink += std::string("{") + known->second;
+        ++openInline_;
+    } else if (openInline_ > 0) { // an end tag without its start is left out
+        *sink += "}";
+        --openInline_;
+    }
 }
 
 void Converter::StartCell(const Tag& tag) {
     if (cell_)
         FailDraft("a cell inside a cell");
+    CloseInline();
     if (!inFoot_ && table_->rows.empty())
         FailDraft("a cell outside a row");
     cell_ = std::make_unique<DraftCell>();
@@ -239,8 +257,11 @@ void Converter::StartCell(const Tag& tag) {
 void Converter::EndCell() {
     if (!cell_)
         return;
+    CloseInline();
     if (inFoot_) // a footnote cell holds the footnotes, one after another
         table_->footnotes.push_back(cell_->rtf);
+    else if (table_->rows.empty())
+        FailDraft("a cell outside a row");
     else
         table_->rows.back().cells.push_back(std::move(*cell_));
     cell_.reset();
@@ -249,6 +270,7 @@ void Converter::EndCell() {
 void Converter::StartBlock(const std::string& name) {
     if (table_)
         FailDraft("<" + name + "> inside a table");
+    EndBlock(); // a paragraph not closed ends where the next begins
     inBlock_ = true;
     block_.clear();
     blockStart_ = name == "p" || name == "pre"
@@ -259,6 +281,7 @@ void Converter::StartBlock(const std::string& name) {
 void Converter::EndBlock() {
     if (!inBlock_)
         return;
+    CloseInline();
     Content(false) += "{" + blockStart_ + block_ + "\\par}\n";
     inBlock_ = false;
 }
@@ -290,6 +313,9 @@ void Converter::Picture(const Tag& tag) {
 void Converter::EndTable() {
     if (!table_)
         return;
+    if (cell_ || inCaption_)
+        FailDraft(std::string("a table ends inside its ") + (cell_ ? "cell" : "caption"));
+    inFoot_ = false;
     const DraftTable& table = *table_;
     const CellGrid grid = PlaceCells(table);
     const TableLayout layout = LayOutTable(table, grid, PortraitWidth(), LandscapeWidth());

@@ -255,6 +255,9 @@ TEST(HtmlToRtf, MarkupAsATable) {
         {"<table><caption style='text-align: center'>c</caption><tr><td>1</td></tr></table>",
          "\\qc\\ri", false},
         {"<h2>Title</h2>", "\\b\\fs24 Title\\par}", false},
+        // Inline markup left open or closed twice keeps the groups whole.
+        {"<p><b>bold</b></b> <i>open</p>", "{\\b bold} {\\i open}\\par}", false},
+        {"<p>one<p>two</p>", "one\\par}\n{", false},
         {"<blink>x</blink>", "the element <blink> is not known", true},
         {"<p>a &bogus; b</p>", "&bogus; is not known", true},
         {"<p>a &#; b</p>", "&#; is not a number", true},
@@ -262,6 +265,9 @@ TEST(HtmlToRtf, MarkupAsATable) {
         {"<table><tr><td rowspan=\"-2\">x</td></tr></table>", "is not a number", true},
         {"<style>x</style", "<style> is not closed", true}, // once looped for ever
         {"<!-- x", "a comment is not closed", true},
+        // Found by the damaged variations: state left over from a table.
+        {"<table><caption>c</table>text", "a table ends inside its caption", true},
+        {"<table><tfoot><td></tfoot></td>", "a cell outside a row", true},
         {"<img src=\"../etc/passwd\" alt=\"chart: x\">", "is not a file beside the output", true},
         {"<img src=\"missing.png\" alt=\"chart: x\">", "is not a PNG picture", true},
         {"<table><tr><td>cut off", "ends inside a table", true},
