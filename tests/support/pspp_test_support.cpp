@@ -251,10 +251,6 @@ CommandResult RunCommand(const Command& command) {
     return result;
 }
 
-bool LibreOfficeInstalled() {
-    return !QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty();
-}
-
 void ConvertWithLibreOffice(const std::vector<std::string>& documents, const std::string& format,
                             const std::string& folder) {
     // A profile of its own, so that runs in parallel do not share one.
