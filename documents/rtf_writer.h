@@ -1,19 +1,18 @@
-// Turns plain text output into a rich text document: one paragraph per line,
-// set in a fixed-pitch font so that the columns of text tables stay aligned.
-// The document is plain ASCII: RTF's special characters are escaped and every
-// other character is written as a Unicode escape (UTF-16 code units, signed,
-// with "?" as the fallback for readers without Unicode).
+// Text in an RTF document, the way word processors write it themselves: the
+// document declares code page 1252 (\ansicpg1252), so a character of that
+// code page is written as \'hh, and any other as its UTF-16 code units \uN
+// (signed), each followed by \'3f ("?") for readers without Unicode (the
+// document says \uc1: one fallback character). RTF's own specials are
+// escaped, so the document stays pure ASCII.
 #pragma once
 
 #include <string>
 
 namespace kalvero {
 
-// text is UTF-8; invalid sequences become U+FFFD.
-std::string TextToRtf(const std::string& text);
-
-// Appends UTF-8 text to an RTF document with the escapes above, line ends
-// written as lineEnd (a paragraph or a line break).
+// Appends UTF-8 text (invalid sequences become U+FFFD), line ends written as
+// lineEnd (a paragraph or a line break). Control characters other than line
+// ends, tabs and form feeds are dropped.
 void AppendRtfText(std::string& out, const std::string& text, const char* lineEnd = "\\par\n");
 
 } // namespace kalvero

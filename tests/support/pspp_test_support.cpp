@@ -251,14 +251,9 @@ CommandResult RunCommand(const Command& command) {
     return result;
 }
 
-bool LibreOfficeInstalled() {
-    return !QStandardPaths::findExecutable(QStringLiteral("soffice")).isEmpty();
-}
-
-std::vector<std::string> ReadBackWithLibreOffice(const std::vector<std::string>& documents,
-                                                 const std::string& format) {
-    const QTemporaryDir converted;
-    const std::string folder = converted.path().toStdString();
+void ConvertWithLibreOffice(const std::vector<std::string>& documents, const std::string& format,
+                            const std::string& folder) {
+    // A profile of its own, so that runs in parallel do not share one.
     Command command{QStandardPaths::findExecutable(QStringLiteral("soffice")).toStdString(),
                     {"-env:UserInstallation=file://" + folder + "/libreoffice-profile",
                      "--headless", "--convert-to", format, "--outdir", folder},
@@ -269,6 +264,13 @@ std::vector<std::string> ReadBackWithLibreOffice(const std::vector<std::string>&
                     {}};
     command.arguments.insert(command.arguments.end(), documents.begin(), documents.end());
     RunCommand(command);
+}
+
+std::vector<std::string> ReadBackWithLibreOffice(const std::vector<std::string>& documents,
+                                                 const std::string& format) {
+    const QTemporaryDir converted;
+    const std::string folder = converted.path().toStdString();
+    ConvertWithLibreOffice(documents, format, folder);
     std::vector<std::string> read;
     const std::string extension = format.substr(0, format.find(':'));
     for (const std::string& document : documents) {

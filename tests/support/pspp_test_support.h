@@ -127,10 +127,13 @@ CommandResult RunCommand(const Command& command);
 // LibreOffice's headless converter, with a profile of its own in a folder of
 // its own, as a reader of documents that owes nothing to their writer:
 // converts each document to format ("txt:Text", "html", ...) in one run and
-// returns what it wrote for each. Empty when LibreOffice (soffice) is not
-// installed.
-bool LibreOfficeInstalled();
+// returns what it wrote for each (empty when LibreOffice, soffice, is not
+// installed). draft_readers.h reads Draft documents with it and others.
 std::vector<std::string> ReadBackWithLibreOffice(const std::vector<std::string>& documents,
                                                  const std::string& format);
+// The same conversion into folder, each document as its name with the
+// format's extension there.
+void ConvertWithLibreOffice(const std::vector<std::string>& documents, const std::string& format,
+                            const std::string& folder);
 
 } // namespace kalvero::testing
