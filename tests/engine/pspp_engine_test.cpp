@@ -459,8 +459,9 @@ TEST_F(PsppEngineTest, PsppKilledMidRunIsAFailureAndLeavesNothing) {
     int killed = 0;
     QTimer killer;
     QObject::connect(&killer, &QTimer::timeout, [&] {
-        for (const testing::ChildProcess& child : testing::ChildrenOfThisProcess())
-            if (child.command == "pspp" && ::kill(child.pid, SIGKILL) == 0)
+        for (const testing::ChildProcess& pspp :
+             testing::PsppRunning("endless.sps", folder.Temporary(), 0))
+            if (::kill(pspp.pid, SIGKILL) == 0)
                 ++killed;
     });
     killer.start(50);
@@ -469,7 +470,9 @@ TEST_F(PsppEngineTest, PsppKilledMidRunIsAFailureAndLeavesNothing) {
 
     EXPECT_EQ(killed, 1);
     EXPECT_THAT(failure, AllOf(HasSubstr("signal 9"), HasSubstr(syntax)));
-    EXPECT_TRUE(testing::ChildrenOfThisProcess().empty());
+    EXPECT_THAT(testing::PsppRunning("endless.sps", folder.Temporary(), 0), IsEmpty());
+    // Only the watch over the engine's folder is left while the engine lives.
+    EXPECT_EQ(testing::ChildrenOfThisProcess().size(), 1u);
     EXPECT_THAT(NamesIn(folder.Files()), ::testing::ElementsAre("endless.sps"));
     EXPECT_THAT(FailureOf([&] { engine->CurrentViewerDocument(); }),
                 HasSubstr("no syntax file has run"));
@@ -486,6 +489,35 @@ TEST_F(PsppEngineTest, PsppKilledMidRunIsAFailureAndLeavesNothing) {
     engine->CurrentViewerDocument()->ExportText(1, folder.Path("t.txt"), 1, 0);
     EXPECT_THAT(ReadFile(folder.Path("t.txt")), HasSubstr("Descriptive Statistics"));
     engine.reset(); // abandoned, as a failed run leaves it; TearDown checks the rest
+}
+
+// A time limit ends pspp as a failure of its own kind that names the limit
+// (that it is never early is tested at the child's seam); a limit beyond 32 bits of milliseconds
+// (2^32 + 1 ms would wrap around to 1 ms) or beyond the clock does not end it early.
+TEST_F(PsppEngineTest, TimeLimitsEndPsppInTimeAndNeverWrapAround) {
+    const std::string endless = Syntax("endless.sps", kEndlessSyntax);
+    auto limited = PsppEngineFactory(std::chrono::milliseconds(250)).CreateObject(kEngineProgId);
+    limited->GetSettings()->SetOutputKind(0);
+    try {
+        limited->RunSyntaxFile(endless, true);
+        ADD_FAILURE() << "the time limit did not end " << endless;
+    } catch (const EngineTimedOut& failure) {
+        EXPECT_EQ(std::string(failure.what()),
+                  "PSPP did not finish " + endless +
+                      " within 0.25 s; it was ended with everything it started");
+    }
+    limited->QuitEngine();
+
+    const std::string syntax = Syntax("t.sps", kTableSyntax);
+    for (const std::chrono::milliseconds limit :
+         {std::chrono::milliseconds(4294967297LL), std::chrono::milliseconds::max()}) {
+        auto engine = PsppEngineFactory(limit).CreateObject(kEngineProgId);
+        engine->GetSettings()->SetOutputKind(0);
+        engine->RunSyntaxFile(syntax, true);
+        engine->CurrentViewerDocument()->ExportText(1, folder.Path("t.txt"), 1, 0);
+        EXPECT_THAT(ReadFile(folder.Path("t.txt")), HasSubstr("Descriptive Statistics"));
+        engine->QuitEngine();
+    }
 }
 
 // --- The document's life ---------------------------------------------------
