@@ -289,8 +289,10 @@ TEST(KilledProgramTest, ASignalToPsppAndTheProgramAtOnceIsAStop) {
     testing::EngineTestFolder folder;
     DriverRun run(folder, 3033);
     ASSERT_NE(run.Pspp(), 0) << "pspp did not start under the driver";
+    // Once the driver has reaped pspp's supervisor, it has seen pspp's end.
+    const pid_t supervisor = testing::ParentOf(run.Pspp());
     ::kill(run.Pspp(), SIGTERM);
-    ASSERT_TRUE(testing::Gone(run.Pspp()));
+    ASSERT_TRUE(testing::WaitUntil([&] { return ::kill(supervisor, 0) != 0; }, 20000));
     ::kill(run.Driver(), SIGTERM);
     EXPECT_EQ(run.Ended(), 128 + SIGTERM);
     const std::string messages = run.Messages();

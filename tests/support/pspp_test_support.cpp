@@ -116,12 +116,10 @@ std::vector<ChildProcess> ChildrenOfThisProcess() {
     return ChildrenOf(::getpid());
 }
 
-namespace {
-
 // The parent of pid and its command name, from /proc/PID/stat ("pid (comm)
 // state ppid ...", where comm may hold blanks and parentheses); 0 when it is
 // gone.
-pid_t ParentOf(pid_t pid, std::string* command = nullptr) {
+pid_t ParentOf(pid_t pid, std::string* command) {
     const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
     const std::size_t open = stat.find('(');
     const std::size_t close = stat.rfind(')');
@@ -135,8 +133,6 @@ pid_t ParentOf(pid_t pid, std::string* command = nullptr) {
         *command = stat.substr(open + 1, close - open - 1);
     return static_cast<pid_t>(parent);
 }
-
-} // namespace
 
 std::vector<ChildProcess> ChildrenOf(pid_t self) {
     std::vector<ChildProcess> children;

@@ -81,6 +81,8 @@ inline void PrintTo(const ChildProcess& process, std::ostream* out) {
     *out << process.pid << " " << process.command;
 }
 std::vector<ChildProcess> ChildrenOf(pid_t parent);
+// The parent of pid (and its command name); 0 when pid is gone.
+pid_t ParentOf(pid_t pid, std::string* command = nullptr);
 std::vector<ChildProcess> ChildrenOfThisProcess();
 
 // Processes other than this one whose command line (arguments joined by

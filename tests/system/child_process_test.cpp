@@ -37,6 +37,10 @@ struct LimitCase {
     Ending ending;
 };
 
+void PrintTo(const LimitCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class TimeLimitTest : public ::testing::TestWithParam<LimitCase> {};
 
 // The child (the clock stand-in for the supervisor) tells how long it had
