@@ -491,35 +491,6 @@ TEST_F(PsppEngineTest, PsppKilledMidRunIsAFailureAndLeavesNothing) {
     engine.reset(); // abandoned, as a failed run leaves it; TearDown checks the rest
 }
 
-// A time limit ends pspp as a failure of its own kind that names the limit
-// (that it is never early is tested at the child's seam); a limit beyond 32 bits of milliseconds
-// (2^32 + 1 ms would wrap around to 1 ms) or beyond the clock does not end it early.
-TEST_F(PsppEngineTest, TimeLimitsEndPsppInTimeAndNeverWrapAround) {
-    const std::string endless = Syntax("endless.sps", kEndlessSyntax);
-    auto limited = PsppEngineFactory(std::chrono::milliseconds(250)).CreateObject(kEngineProgId);
-    limited->GetSettings()->SetOutputKind(0);
-    try {
-        limited->RunSyntaxFile(endless, true);
-        ADD_FAILURE() << "the time limit did not end " << endless;
-    } catch (const EngineTimedOut& failure) {
-        EXPECT_EQ(std::string(failure.what()),
-                  "PSPP did not finish " + endless +
-                      " within 0.25 s; it was ended with everything it started");
-    }
-    limited->QuitEngine();
-
-    const std::string syntax = Syntax("t.sps", kTableSyntax);
-    for (const std::chrono::milliseconds limit :
-         {std::chrono::milliseconds(4294967297LL), std::chrono::milliseconds::max()}) {
-        auto engine = PsppEngineFactory(limit).CreateObject(kEngineProgId);
-        engine->GetSettings()->SetOutputKind(0);
-        engine->RunSyntaxFile(syntax, true);
-        engine->CurrentViewerDocument()->ExportText(1, folder.Path("t.txt"), 1, 0);
-        EXPECT_THAT(ReadFile(folder.Path("t.txt")), HasSubstr("Descriptive Statistics"));
-        engine->QuitEngine();
-    }
-}
-
 // --- The document's life ---------------------------------------------------
 
 TEST_F(PsppEngineTest, ClosedDocumentsAndAQuitEngineRefuseFurtherWork) {

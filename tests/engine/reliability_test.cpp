@@ -302,6 +302,41 @@ TEST(KilledProgramTest, ASignalToPsppAndTheProgramAtOnceIsAStop) {
     EXPECT_THAT(folder.LeftInTemporary(), IsEmpty());
 }
 
+// A time limit ends pspp as a failure of its own kind that names the limit
+// (that it is never early is tested at the child's seam); a limit beyond 32
+// bits of milliseconds (2^32 + 1 ms would wrap around to 1 ms) or beyond
+// the clock does not end it early.
+TEST(TimeLimitTest, EndsPsppAsAFailureOfItsOwnAndNeverWrapsAround) {
+    testing::EngineTestFolder folder;
+    ::mkfifo(folder.Path("never.fifo").c_str(), 0600);
+    const std::string endless =
+        WriteFile(folder.Path("endless.sps"), "DATA LIST FILE='never.fifo' /x 1.\nLIST.\n");
+    auto limited = PsppEngineFactory(std::chrono::milliseconds(250)).CreateObject(kEngineProgId);
+    limited->GetSettings()->SetOutputKind(0);
+    try {
+        limited->RunSyntaxFile(endless, true);
+        ADD_FAILURE() << "the time limit did not end " << endless;
+    } catch (const EngineTimedOut& failure) {
+        EXPECT_EQ(std::string(failure.what()),
+                  "PSPP did not finish " + endless +
+                      " within 0.25 s; it was ended with everything it started");
+    }
+    limited->QuitEngine();
+
+    const std::string syntax = WriteFile(folder.Path("t.sps"), "DATA LIST LIST /x.\nBEGIN DATA\n4\n"
+                                                               "END DATA.\nLIST.\n");
+    for (const std::chrono::milliseconds limit :
+         {std::chrono::milliseconds(4294967297LL), std::chrono::milliseconds::max()}) {
+        auto engine = PsppEngineFactory(limit).CreateObject(kEngineProgId);
+        engine->GetSettings()->SetOutputKind(0);
+        engine->RunSyntaxFile(syntax, true);
+        engine->CurrentViewerDocument()->ExportText(1, folder.Path("t.txt"), 1, 0);
+        EXPECT_THAT(ReadFile(folder.Path("t.txt")), HasSubstr("4.00"));
+        engine->QuitEngine();
+    }
+    EXPECT_THAT(folder.LeftInTemporary(), IsEmpty());
+}
+
 // A TMPDIR that names no folder is a failure that names it; nothing is made
 // anywhere else instead.
 TEST(TemporaryFolderTest, AMissingTmpdirIsNamedInTheFailure) {
