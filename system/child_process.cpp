@@ -72,8 +72,9 @@ void KillGroup(qint64 group) {
         ::kill(-static_cast<pid_t>(group), SIGKILL);
 }
 
+// The signals that stop the programs' runs.
 bool IsStopSignal(int signal) {
-    return signal == SIGTERM || signal == SIGINT || signal == SIGHUP;
+    return signal == SIGTERM || signal == SIGINT || signal == SIGHUP || signal == SIGUSR1;
 }
 
 // Whether a stop has been requested, or is within kStopArrival; with an

@@ -63,8 +63,8 @@ struct ChildRequest {
     QString workingDirectory; // empty: inherit
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     std::chrono::milliseconds timeLimit{0}; // zero or less: no limit
-    // Whether a requested stop ends it. Such a child ended by SIGTERM, SIGINT
-    // or SIGHUP counts as stopped when the stop request follows within a
+    // Whether a requested stop ends it. Such a child ended by SIGTERM, SIGINT,
+    // SIGHUP or SIGUSR1 counts as stopped when the stop request follows within a
     // moment: a signal to a whole job reaches the child and this program
     // at about the same time.
     bool stoppable = true;

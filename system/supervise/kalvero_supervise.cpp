@@ -6,17 +6,18 @@
 //
 // PARENT is the id of the program that started it, FOLDER the engine's
 // temporary folder. The supervisor becomes a child subreaper, so that every
-// process orphaned under it becomes its child, and asks for SIGUSR1 when its
-// parent dies.
+// process orphaned under it becomes its child, and asks for a real-time
+// signal of its own when its parent dies.
 //
 // With PROGRAM it starts PROGRAM in a process group of its own (killed by the
 // kernel should the supervisor die), forwards nothing, and waits. Once
 // PROGRAM has ended, it ends everything left under it and exits as PROGRAM
 // did: with its exit status, or by the signal that ended it. SIGTERM (the
-// engine's stop or time limit), and SIGINT, SIGHUP or SIGQUIT unless they
-// were ignored at its start, end everything under it and then the supervisor
-// by that signal. Without PROGRAM it only keeps watch over FOLDER until
-// SIGTERM.
+// engine's stop or time limit) and any other signal that would end it
+// (SIGINT, SIGHUP, SIGUSR1 from a job scheduler...; those ignored at its
+// start stay ignored, as under nohup) end everything under it and then the
+// supervisor by that signal: it never dies leaving its processes behind.
+// Without PROGRAM it only keeps watch over FOLDER until such a signal.
 //
 // Whenever it finds its parent gone (its parent-death signal, or at its end),
 // it ends everything under it and removes FOLDER at once. Exit status 125: a
@@ -39,9 +40,15 @@
 
 namespace {
 
-constexpr int kParentDied = SIGUSR1;
 constexpr int kUsage = 125;
 constexpr int kCannotStart = 127;
+
+// The parent-death signal: one that nothing else sends.
+const int kParentDied = SIGRTMIN + 1;
+// The signals that would end this process, which it takes to end everything
+// under it first. SIGTERM is never left ignored: it is the engine's.
+constexpr int kEndingSignals[] = {SIGTERM, SIGHUP,  SIGINT,  SIGQUIT,   SIGUSR1,
+                                  SIGUSR2, SIGALRM, SIGPIPE, SIGVTALRM, SIGPROF};
 
 pid_t parent = 0;
 
@@ -132,22 +139,24 @@ void RemoveFolder(const std::string& folder) {
     std::_Exit(128 + signal);
 }
 
-// The signals this process waits for; all are blocked. SIGINT, SIGHUP and
-// SIGQUIT stay ignored when they were ignored at the start (nohup), as they
-// do for PROGRAM.
+// The signals this process waits for; all are blocked. An ending signal
+// ignored at the start stays ignored, as it does for PROGRAM.
 sigset_t TakeSignals() {
     sigset_t taken;
     ::sigemptyset(&taken);
-    for (const int signal : {SIGCHLD, SIGTERM, kParentDied, SIGINT, SIGHUP, SIGQUIT}) {
+    ::sigaddset(&taken, SIGCHLD);
+    ::sigaddset(&taken, kParentDied);
+    for (const int signal : kEndingSignals) {
         struct sigaction old {};
         ::sigaction(signal, nullptr, &old);
-        const bool optional = signal == SIGINT || signal == SIGHUP || signal == SIGQUIT;
-        if (optional && old.sa_handler == SIG_IGN)
+        if (signal != SIGTERM && old.sa_handler == SIG_IGN)
             continue;
-        // An inherited SIG_IGN for SIGCHLD would reap children unseen.
-        ::signal(signal, SIG_DFL);
         ::sigaddset(&taken, signal);
     }
+    // An inherited SIG_IGN for SIGCHLD would reap children unseen.
+    for (int signal = 1; signal < NSIG; ++signal)
+        if (::sigismember(&taken, signal) == 1)
+            ::signal(signal, SIG_DFL);
     ::sigprocmask(SIG_BLOCK, &taken, nullptr);
     return taken;
 }

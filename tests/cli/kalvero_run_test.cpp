@@ -261,48 +261,5 @@ TEST_F(KalveroRunTest, DryRunsPrintThePlanAndRunNothing) {
     EXPECT_THAT(unwritten.errors, HasSubstr("cannot write to standard output"));
 }
 
-// Killed outright (SIGKILL, the OOM killer, Slurm after its grace time),
-// kalvero-run takes with it everything its syntax files started, in any
-// group, and its engines' folders go at once: that of the worker running an
-// endless file, and that of the worker that has finished its file and waits.
-TEST(KilledKalveroRunTest, SigkillLeavesNothingRunningAndNoFolder) {
-    EngineTestFolder folder;
-    WriteEndless(folder, "k.sps", 3034);
-    WriteFile(folder.Path("a.sps"), Tiny(1));
-    auto sleeps = [] {
-        std::vector<testing::ChildProcess> found;
-        for (const testing::ChildProcess& process : testing::ProcessesMentioning("sleep 3034"))
-            if (process.command.rfind("sleep 3034", 0) == 0)
-                found.push_back(process);
-        return found;
-    };
-    // Whatever a failed test left running ends here, by id.
-    struct EndLeftovers {
-        std::string folder;
-        ~EndLeftovers() {
-            testing::KillMentioning(folder);
-            testing::KillMentioning("sleep 3034");
-        }
-    } endLeftovers{folder.Temporary()};
-
-    QProcess run;
-    run.setWorkingDirectory(QString::fromStdString(folder.Files()));
-    run.start(QStringLiteral(KALVERO_RUN), {"-j2", "-f", "text", "k.sps", "a.sps"});
-    ASSERT_TRUE(run.waitForStarted());
-    ASSERT_THAT(testing::PsppRunning("k.sps", folder.Temporary()), ::testing::Not(IsEmpty()));
-    ASSERT_TRUE(testing::WaitUntil([&] { return sleeps().size() == 1; }, 20000));
-    ASSERT_TRUE(testing::WaitUntil([&] { return Exists(folder.Path("a.txt")); }, 20000));
-    run.kill();
-    run.waitForFinished();
-    const auto nothingLeft = [&] {
-        return testing::ProcessesMentioning(folder.Temporary()).empty() && sleeps().empty() &&
-               folder.LeftInTemporary().empty();
-    };
-    EXPECT_TRUE(testing::WaitUntil(nothingLeft, 1000));
-    EXPECT_THAT(testing::ProcessesMentioning(folder.Temporary()), IsEmpty());
-    EXPECT_THAT(sleeps(), IsEmpty());
-    EXPECT_THAT(folder.LeftInTemporary(), IsEmpty());
-}
-
 } // namespace
 } // namespace kalvero
