@@ -163,6 +163,13 @@ INSTANTIATE_TEST_SUITE_P(
                        Ending::Exited,
                        0,
                        "started"},
+        // A job scheduler's signal to every process of a job.
+        SupervisedCase{"SignalToTheSupervisor",
+                       {"/bin/sh", "-c", "setsid sleep 3051 & kill -USR2 $PPID; wait"},
+                       {},
+                       Ending::Signalled,
+                       SIGUSR2,
+                       ""},
         SupervisedCase{"TimeLimit",
                        {"/bin/sh", "-c", "setsid sleep 3051 & exec sleep 3051"},
                        milliseconds(300),
