@@ -105,9 +105,11 @@ TEST(StopSignalTest, CountsAsAStopOnlyWhenTheProgramStops) {
     }
 }
 
+// The programs name "SLEEP", a sleep of the test's own: since tests run side
+// by side, it is found and ended by its path in the test's folder.
 struct SupervisedCase {
     const char* name;
-    std::vector<QString> program;
+    std::vector<std::string> program;
     milliseconds limit;
     Ending ending;
     int status; // exit status or signal
@@ -120,8 +122,12 @@ void PrintTo(const SupervisedCase& c, std::ostream* out) {
 
 class SupervisorTest : public ::testing::TestWithParam<SupervisedCase> {
 protected:
+    void SetUp() override { ::symlink("/bin/sleep", sleep_.c_str()); }
     // Whatever a failed case left running ends here, by id.
-    void TearDown() override { testing::KillMentioning("sleep 3051"); }
+    void TearDown() override { testing::KillMentioning(sleep_); }
+
+    testing::EngineTestFolder folder_;
+    const std::string sleep_ = folder_.Path("sleep");
 };
 
 // The supervisor ends as its program ended and, whatever ends it, leaves
@@ -129,20 +135,24 @@ protected:
 // session of its own (setsid).
 TEST_P(SupervisorTest, EndsAsItsProgramAndLeavesNothingRunning) {
     const SupervisedCase& c = GetParam();
-    testing::EngineTestFolder folder;
     ChildRequest request;
     request.supervisor = FindSupervisor(ProgramFolder());
     ASSERT_FALSE(request.supervisor.isEmpty()) << SupervisorPlaces(ProgramFolder());
-    request.supervisedFolder = QString::fromStdString(folder.Temporary());
-    request.program = c.program.front();
-    request.arguments = QStringList(c.program.begin() + 1, c.program.end());
+    request.supervisedFolder = QString::fromStdString(folder_.Temporary());
+    for (std::string argument : c.program) {
+        for (std::size_t at = argument.find("SLEEP"); at != std::string::npos;
+             at = argument.find("SLEEP"))
+            argument.replace(at, 5, sleep_);
+        request.arguments << QString::fromStdString(argument);
+    }
+    request.program = request.arguments.takeFirst();
     request.timeLimit = c.limit;
     const ChildResult result = RunningChild().Run(request);
     EXPECT_EQ(result.ending, c.ending) << result.Describe();
     EXPECT_EQ(c.ending == Ending::Exited ? result.exitCode : result.signal, c.status);
     EXPECT_THAT(result.outputTail.toStdString(), HasSubstr(c.output));
-    EXPECT_THAT(testing::LeftRunning("sleep 3051"), IsEmpty());
-    EXPECT_TRUE(testing::Exists(folder.Temporary())); // its program still lives
+    EXPECT_THAT(testing::LeftRunning(sleep_), IsEmpty());
+    EXPECT_TRUE(testing::Exists(folder_.Temporary())); // its program still lives
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -158,20 +168,20 @@ INSTANTIATE_TEST_SUITE_P(
                        127,
                        "kalvero-supervise: cannot start /nonexistent/pspp: No such file"},
         SupervisedCase{"LeftRunning",
-                       {"/bin/sh", "-c", "sleep 3051 & setsid sleep 3051 & echo started"},
+                       {"/bin/sh", "-c", "SLEEP 999 & setsid SLEEP 999 & echo started"},
                        {},
                        Ending::Exited,
                        0,
                        "started"},
         // A job scheduler's signal to every process of a job.
         SupervisedCase{"SignalToTheSupervisor",
-                       {"/bin/sh", "-c", "setsid sleep 3051 & kill -USR2 $PPID; wait"},
+                       {"/bin/sh", "-c", "setsid SLEEP 999 & kill -USR2 $PPID; wait"},
                        {},
                        Ending::Signalled,
                        SIGUSR2,
                        ""},
         SupervisedCase{"TimeLimit",
-                       {"/bin/sh", "-c", "setsid sleep 3051 & exec sleep 3051"},
+                       {"/bin/sh", "-c", "setsid SLEEP 999 & exec SLEEP 999"},
                        milliseconds(300),
                        Ending::TimedOut,
                        0,
