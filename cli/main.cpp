@@ -55,7 +55,7 @@ public:
     FileSystem& Files() override { return files_; }
 
     std::unique_ptr<EngineFactory> Engines(std::chrono::seconds timeLimit) override {
-        return std::make_unique<PsppEngineFactory>(static_cast<int>(timeLimit.count()));
+        return std::make_unique<PsppEngineFactory>(timeLimit);
     }
 
     void CleanUpAfterEarlierRuns() override { RemoveStaleEngineFolders(); }

@@ -18,7 +18,6 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <limits>
 #include <sys/stat.h>
 
 namespace kalvero {
@@ -43,6 +42,18 @@ std::string FirstError(const ChildResult& outcome) {
     return std::string();
 }
 
+// "10 s", "0.25 s".
+std::string SecondsText(std::chrono::milliseconds time) {
+    std::string text = std::to_string(time.count() / 1000);
+    if (const auto rest = time.count() % 1000) {
+        std::string fraction = std::to_string(1000 + rest).substr(1);
+        while (fraction.back() == '0')
+            fraction.pop_back();
+        text += "." + fraction;
+    }
+    return text + " s";
+}
+
 } // namespace
 
 std::string MessagesOf(const ChildResult& outcome) {
@@ -50,9 +61,14 @@ std::string MessagesOf(const ChildResult& outcome) {
     return lines.empty() ? std::string() : "; its last messages:\n" + lines;
 }
 
-EngineCore::EngineCore(QString pspp, std::unique_ptr<EngineFolder> temporary, int timeLimitSeconds)
-    : pspp_(std::move(pspp)), temporary_(std::move(temporary)), work_(temporary_->Path() + "/work"),
-      timeLimitSeconds_(timeLimitSeconds) {
+EngineCore::EngineCore(QString pspp, QString supervisor, std::unique_ptr<EngineFolder> temporary,
+                       std::chrono::milliseconds timeLimit)
+    : pspp_(std::move(pspp)), supervisor_(std::move(supervisor)), temporary_(std::move(temporary)),
+      work_(temporary_->Path() + "/work"), timeLimit_(timeLimit) {
+    const std::string failure = watch_.Start(supervisor_, temporary_->Path());
+    if (!failure.empty())
+        throw EngineError("Cannot start " + FromQt(supervisor_) + " to watch over the folder " +
+                          temporary_->Path() + ": " + failure);
     MakeWorkFolder();
 }
 
@@ -140,10 +156,9 @@ ChildRequest EngineCore::RequestFor(const std::string& absolute, const RunOutput
     // killed half-way leaves nothing elsewhere.
     request.environment = PsppEnvironment(request.environment);
     request.environment.insert(QStringLiteral("TMPDIR"), ToQt(output.folder));
-    // A limit beyond what a timer of milliseconds holds (24 days) is none.
-    if (timeLimitSeconds_ > 0 && timeLimitSeconds_ <= std::numeric_limits<int>::max() / 1000)
-        request.timeoutMs = timeLimitSeconds_ * 1000;
-
+    request.timeLimit = timeLimit_;
+    request.supervisor = supervisor_;
+    request.supervisedFolder = ToQt(temporary_->Path());
     return request;
 }
 
@@ -174,9 +189,8 @@ void EngineCore::Judge(const ChildResult& outcome, const std::string& name) cons
     case ChildResult::Ending::Stopped:
         throw RunStopped("The run was " + StopReason());
     case ChildResult::Ending::TimedOut:
-        throw EngineTimedOut("PSPP did not finish " + name + " within " +
-                             std::to_string(timeLimitSeconds_) +
-                             " s; it was ended with everything it started");
+        throw EngineTimedOut("PSPP did not finish " + name + " within " + SecondsText(timeLimit_) +
+                             "; it was ended with everything it started");
     default:
         throw EngineError("PSPP failed while running " + name + ": " + outcome.Describe() +
                           MessagesOf(outcome));
@@ -266,6 +280,7 @@ void EngineCore::Quit() {
     DiscardCurrent();
     quit_ = true;
     temporary_->Remove();
+    watch_.End();
 }
 
 // The file that holds output's text.

@@ -8,9 +8,11 @@
 #include "batch/statistics_engine.h"
 #include "engine/engine_folder.h"
 #include "system/child_process.h"
+#include "system/supervisor.h"
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -41,7 +43,10 @@ struct RunOutput {
 
 class EngineCore {
 public:
-    EngineCore(QString pspp, std::unique_ptr<EngineFolder> temporary, int timeLimitSeconds);
+    // Each pspp runs under supervisor, which also watches over the folder
+    // for as long as the engine lives. A time limit of zero is none.
+    EngineCore(QString pspp, QString supervisor, std::unique_ptr<EngineFolder> temporary,
+               std::chrono::milliseconds timeLimit);
     ~EngineCore();
 
     void CheckAlive() const;
@@ -78,9 +83,11 @@ private:
     void MakeWorkFolder();
 
     QString pspp_;
+    QString supervisor_;
     std::unique_ptr<EngineFolder> temporary_;
+    FolderWatch watch_; // ended before the folder goes
     std::string work_;
-    int timeLimitSeconds_ = 0;
+    std::chrono::milliseconds timeLimit_;
     SyntaxReport report_;
     bool workMissing_ = true;
     RunningChild child_;

@@ -12,6 +12,7 @@
 #include "system/disk_room.h"
 #include "system/local_file_system.h"
 #include "system/local_files.h"
+#include "system/supervisor.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,7 +33,7 @@
 namespace kalvero {
 namespace {
 
-constexpr int kVersionTimeoutMs = 30000;
+constexpr std::chrono::seconds kVersionTimeout{30};
 
 // Documents and settings refer to the engine weakly: once it is released
 // they fail instead of keeping its temporary folder alive.
@@ -153,11 +154,11 @@ std::string AskVersion(const QString& pspp) {
     ChildRequest request;
     request.program = pspp;
     request.arguments << QStringLiteral("--version");
-    request.timeoutMs = kVersionTimeoutMs;
+    request.timeLimit = kVersionTimeout;
     request.stoppable = false;
     const ChildResult outcome = RunningChild().Run(request);
     if (outcome.ending == ChildResult::Ending::TimedOut)
-        return "it did not answer within " + std::to_string(kVersionTimeoutMs / 1000) + " s";
+        return "it did not answer within " + std::to_string(kVersionTimeout.count()) + " s";
     if (!outcome.ExitedWith({0}))
         return outcome.Describe() + MessagesOf(outcome);
     if (!outcome.outputTail.contains("PSPP"))
@@ -194,9 +195,15 @@ std::unique_ptr<EngineApplication> PsppEngineFactory::CreateObject(const std::st
         throw EngineError("Cannot create the statistics engine " + progId + ": only " +
                           kEngineProgId + " (PSPP) is available");
     QString pspp = FindPspp();
+    QString supervisor = FindSupervisor(ProgramFolder());
+    if (supervisor.isEmpty())
+        throw EngineError(
+            std::string("The statistics engine cannot be created: its helper program ") +
+            kSupervisorName + ", which ends whatever a syntax file leaves running, is missing (" +
+            SupervisorPlaces(ProgramFolder()) + "). Reinstall KALVERO.");
     auto temporary = std::make_unique<EngineFolder>();
-    return std::make_unique<PsppEngine>(
-        std::make_shared<EngineCore>(std::move(pspp), std::move(temporary), timeLimitSeconds_));
+    return std::make_unique<PsppEngine>(std::make_shared<EngineCore>(
+        std::move(pspp), std::move(supervisor), std::move(temporary), timeLimit_));
 }
 
 QProcessEnvironment PsppEnvironment(QProcessEnvironment environment) {

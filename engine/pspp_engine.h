@@ -30,6 +30,7 @@
 
 #include <QProcessEnvironment>
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -37,13 +38,15 @@ namespace kalvero {
 
 class PsppEngineFactory : public EngineFactory {
 public:
-    // timeLimitSeconds > 0 ends a syntax file still running after that long
-    // (RunSyntaxFile then throws EngineTimedOut).
-    explicit PsppEngineFactory(int timeLimitSeconds = 0) : timeLimitSeconds_(timeLimitSeconds) {}
+    // A timeLimit above zero ends a syntax file still running after that long,
+    // never earlier (RunSyntaxFile then throws EngineTimedOut).
+    explicit PsppEngineFactory(std::chrono::milliseconds timeLimit = {}) : timeLimit_(timeLimit) {}
+    // Fails, saying what is missing, without pspp or the supervisor
+    // kalvero-supervise (system/supervisor.h).
     std::unique_ptr<EngineApplication> CreateObject(const std::string& progId) override;
 
 private:
-    int timeLimitSeconds_;
+    std::chrono::milliseconds timeLimit_;
 };
 
 // The environment pspp runs in: the given one, but with a UTF-8 character

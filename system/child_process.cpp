@@ -7,29 +7,64 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <climits>
 #include <csignal>
-#include <cstring>
 #include <optional>
 #include <sys/prctl.h>
+#include <thread>
 #include <unistd.h>
-#include <vector>
 
 namespace kalvero {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr qsizetype kKeptOutput = 16 * 1024;
 constexpr int kStopPollMs = 50;
+// How long a child ended by a stop signal waits for this program's own stop.
+constexpr std::chrono::milliseconds kStopArrival{2000};
 
-void KeepHead(QByteArray& head, const QByteArray& more) {
-    if (head.size() < kKeptOutput)
-        head += more.left(kKeptOutput - head.size());
-}
+// The first and the last bytes of a child's merged output.
+struct KeptOutput {
+    QByteArray head;
+    QByteArray tail;
+    void Keep(const QByteArray& more) {
+        if (head.size() < kKeptOutput)
+            head += more.left(kKeptOutput - head.size());
+        tail += more;
+        if (tail.size() > kKeptOutput)
+            tail.remove(0, tail.size() - kKeptOutput);
+    }
+};
 
-void KeepTail(QByteArray& tail, const QByteArray& more) {
-    tail += more;
-    if (tail.size() > kKeptOutput)
-        tail.remove(0, tail.size() - kKeptOutput);
-}
+// A moment on the monotonic clock a given time from now, or never (no limit,
+// or one beyond the clock's range).
+class Deadline {
+public:
+    explicit Deadline(std::chrono::milliseconds limit) {
+        if (limit.count() <= 0)
+            return;
+        const Clock::time_point now = Clock::now();
+        if (limit <
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::time_point::max() - now))
+            at_ = now + limit;
+    }
+    bool Never() const { return !at_; }
+    bool Passed() const { return at_ && Clock::now() >= *at_; }
+    // The whole milliseconds until it passes, rounded up, at most cap.
+    int MillisecondsLeft(int cap = INT_MAX) const {
+        if (!at_)
+            return cap;
+        const Clock::duration left = *at_ - Clock::now();
+        if (left <= Clock::duration::zero())
+            return 0;
+        const auto rounded = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+        return rounded < cap ? static_cast<int>(rounded) : cap;
+    }
+
+private:
+    std::optional<Clock::time_point> at_;
+};
 
 // Ends every process left in the group that the child led.
 void KillGroup(qint64 group) {
@@ -37,49 +72,25 @@ void KillGroup(qint64 group) {
         ::kill(-static_cast<pid_t>(group), SIGKILL);
 }
 
+// The signals that stop the programs' runs.
+bool IsStopSignal(int signal) {
+    return signal == SIGTERM || signal == SIGINT || signal == SIGHUP || signal == SIGUSR1;
+}
+
+// Whether a stop has been requested, or is within kStopArrival; with an
+// application, its events are processed meanwhile, since the stop request
+// of a signal may come through them.
+bool StopArrives(bool processEvents) {
+    const Deadline deadline(kStopArrival);
+    while (!StopRequested() && !deadline.Passed()) {
+        if (processEvents)
+            QCoreApplication::processEvents();
+        std::this_thread::sleep_for(std::chrono::milliseconds(kStopPollMs / 5));
+    }
+    return StopRequested();
+}
+
 } // namespace
-
-bool ChildResult::ExitedWith(std::initializer_list<int> accepted) const {
-    if (ending != Ending::Exited)
-        return false;
-    for (const int status : accepted)
-        if (exitCode == status)
-            return true;
-    return false;
-}
-
-std::string ChildResult::Describe() const {
-    switch (ending) {
-    case Ending::NotStarted:
-        return "it could not be started: " + startError.toStdString();
-    case Ending::Exited:
-        return "it stopped with exit status " + std::to_string(exitCode);
-    case Ending::Signalled:
-        return signal > 0 ? "it was ended by signal " + std::to_string(signal) + " (" +
-                                ::strsignal(signal) + ")"
-                          : std::string("it ended abnormally");
-    case Ending::TimedOut:
-        return "it did not end in time and was ended";
-    case Ending::Stopped:
-        return "it was ended because the run was stopped";
-    }
-    return "it ended in an unknown way";
-}
-
-std::string ChildResult::Status() const {
-    switch (ending) {
-    case Ending::NotStarted:
-        return std::string();
-    case Ending::Exited:
-        return "exit " + std::to_string(exitCode);
-    case Ending::Signalled:
-        return signal > 0 ? "signal " + std::to_string(signal) : "signal";
-    case Ending::TimedOut:
-    case Ending::Stopped:
-        return "signal " + std::to_string(SIGKILL);
-    }
-    return std::string();
-}
 
 RunningChild::RunningChild() = default;
 
@@ -94,45 +105,132 @@ bool RunningChild::IsRunning() const {
 void RunningChild::Kill() {
     if (!IsRunning())
         return;
-    KillGroup(process_->processId());
-    process_->kill();
+    ChildResult ignored;
+    EndEarly(ignored, ChildResult::Ending::Stopped);
     process_->waitForFinished(-1);
+}
+
+void RunningChild::Start(const ChildRequest& request) {
+    QProcess& process = *process_;
+    supervised_ = !request.supervisor.isEmpty();
+    const pid_t parent = ::getpid();
+    if (supervised_) {
+        process.setProgram(request.supervisor);
+        process.setArguments(
+            QStringList{QString::number(parent), request.supervisedFolder, request.program} +
+            request.arguments);
+    } else {
+        process.setProgram(request.program);
+        process.setArguments(request.arguments);
+    }
+    if (!request.workingDirectory.isEmpty())
+        process.setWorkingDirectory(request.workingDirectory);
+    process.setProcessEnvironment(request.environment);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+    const bool supervised = supervised_;
+    process.setChildProcessModifier([parent, supervised] {
+        // A group of its own, so that it can be ended with all it started,
+        // and away from the terminal's signals. Unsupervised, death with
+        // this program, whatever kills it; the supervisor asks for a signal
+        // of its own, which it catches.
+        ::setpgid(0, 0);
+        if (!supervised) {
+            ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (::getppid() != parent)
+                ::_exit(127);
+        }
+        // Signals that this program handles in a thread of its own are
+        // blocked here; the child starts with none blocked.
+        sigset_t none;
+        ::sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    });
+    process.start(QIODevice::ReadOnly);
+}
+
+void RunningChild::EndEarly(ChildResult& result, ChildResult::Ending ending) {
+    if (result.ending != ChildResult::Ending::NotStarted)
+        return;
+    result.ending = ending;
+    const qint64 pid = process_->processId();
+    if (supervised_) {
+        if (pid > 0)
+            ::kill(static_cast<pid_t>(pid), SIGTERM);
+        return;
+    }
+    KillGroup(pid);
+    process_->kill();
+}
+
+void RunningChild::WaitInLoop(QEventLoop& loop, const ChildRequest& request, ChildResult& result) {
+    QProcess& process = *process_;
+    const bool stoppable = request.stoppable;
+    // Measured from here, when the child has started: never early.
+    const Deadline deadline(request.timeLimit);
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QTimer limit;
+    limit.setTimerType(Qt::PreciseTimer);
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &loop, [&] {
+        if (deadline.Passed())
+            EndEarly(result, ChildResult::Ending::TimedOut);
+        else
+            limit.start(deadline.MillisecondsLeft());
+    });
+    if (!deadline.Never())
+        limit.start(deadline.MillisecondsLeft());
+    QTimer stopWatch;
+    QObject::connect(&stopWatch, &QTimer::timeout, &loop, [&] {
+        if (stoppable && StopRequested())
+            EndEarly(result, ChildResult::Ending::Stopped);
+    });
+    stopWatch.start(kStopPollMs);
+    // finished is only delivered by event processing, so checking the state
+    // first cannot miss it.
+    if (stoppable && StopRequested())
+        EndEarly(result, ChildResult::Ending::Stopped);
+    else if (process.state() != QProcess::NotRunning)
+        loop.exec();
+}
+
+void RunningChild::WaitBlocking(const ChildRequest& request, ChildResult& result) {
+    const Deadline deadline(request.timeLimit);
+    while (process_->state() != QProcess::NotRunning &&
+           !process_->waitForFinished(deadline.MillisecondsLeft(kStopPollMs))) {
+        if (request.stoppable && StopRequested()) {
+            EndEarly(result, ChildResult::Ending::Stopped);
+            return;
+        }
+        if (deadline.Passed()) {
+            EndEarly(result, ChildResult::Ending::TimedOut);
+            return;
+        }
+    }
+}
+
+void RunningChild::ReadEnding(ChildResult& result) const {
+    if (result.ending != ChildResult::Ending::NotStarted)
+        return;
+    if (process_->exitStatus() == QProcess::CrashExit) {
+        result.ending = ChildResult::Ending::Signalled;
+        // For a child ended by a signal QProcess keeps the signal's number
+        // as its exit code.
+        const int code = process_->exitCode();
+        result.signal = code > 0 && code < NSIG ? code : 0;
+    } else {
+        result.ending = ChildResult::Ending::Exited;
+        result.exitCode = process_->exitCode();
+    }
 }
 
 ChildResult RunningChild::Run(const ChildRequest& request) {
     ChildResult result;
     process_ = std::make_unique<QProcess>();
     QProcess& process = *process_;
-    process.setProgram(request.program);
-    process.setArguments(request.arguments);
-    if (!request.workingDirectory.isEmpty())
-        process.setWorkingDirectory(request.workingDirectory);
-    process.setProcessEnvironment(request.environment);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardInputFile(QProcess::nullDevice());
-    const pid_t parent = ::getpid();
-    process.setChildProcessModifier([parent] {
-        // A group of its own, so that it can be ended with all it started;
-        // and death with this program, whatever kills it.
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        // Signals that this program handles in a thread of its own are
-        // blocked here; the child starts with none blocked.
-        sigset_t none;
-        ::sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        if (::getppid() != parent)
-            ::_exit(127);
-    });
-
-    QByteArray head;
-    QByteArray tail;
-    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process, [&] {
-        const QByteArray more = process.readAllStandardOutput();
-        KeepHead(head, more);
-        KeepTail(tail, more);
-    });
-
+    KeptOutput output;
+    QObject::connect(&process, &QProcess::readyReadStandardOutput, &process,
+                     [&] { output.Keep(process.readAllStandardOutput()); });
     // Made before the child starts: in a thread that Qt did not start, the
     // event loop is what gives the thread the event dispatcher that the
     // process's pipes need.
@@ -140,103 +238,34 @@ ChildResult RunningChild::Run(const ChildRequest& request) {
     if (QCoreApplication::instance() != nullptr)
         loop.emplace();
 
-    process.start(QIODevice::ReadOnly);
+    Start(request);
     if (!process.waitForStarted(-1)) {
         result.startError = process.errorString();
         process_.reset();
         return result;
     }
     const qint64 group = process.processId();
-
-    auto endEarly = [&](ChildResult::Ending why) {
-        result.ending = why;
+    if (loop)
+        WaitInLoop(*loop, request, result);
+    else
+        WaitBlocking(request, result);
+    // The loop also ends when the application exits: the program is ending.
+    if (process.state() != QProcess::NotRunning)
+        EndEarly(result, ChildResult::Ending::Stopped);
+    process.waitForFinished(-1);
+    // Whatever an unsupervised child started in its group ends with it.
+    if (!supervised_)
         KillGroup(group);
-        process.kill();
-    };
-    const bool stoppable = request.stoppable;
-    auto stopWanted = [stoppable] { return stoppable && StopRequested(); };
 
-    if (loop) {
-        QObject::connect(&process, &QProcess::finished, &*loop, &QEventLoop::quit);
-        QTimer limit;
-        if (request.timeoutMs >= 0) {
-            limit.setSingleShot(true);
-            QObject::connect(&limit, &QTimer::timeout, &*loop,
-                             [&] { endEarly(ChildResult::Ending::TimedOut); });
-            limit.start(request.timeoutMs);
-        }
-        QTimer stopWatch;
-        QObject::connect(&stopWatch, &QTimer::timeout, &*loop, [&] {
-            if (stopWanted())
-                endEarly(ChildResult::Ending::Stopped);
-        });
-        stopWatch.start(kStopPollMs);
-        // finished is only delivered by event processing, so checking the
-        // state first cannot miss it.
-        if (process.state() != QProcess::NotRunning && !stopWanted())
-            loop->exec();
-    } else {
-        int waited = 0;
-        while (!process.waitForFinished(kStopPollMs)) {
-            waited += kStopPollMs;
-            if (stopWanted()) {
-                endEarly(ChildResult::Ending::Stopped);
-                break;
-            }
-            if (request.timeoutMs >= 0 && waited >= request.timeoutMs) {
-                endEarly(ChildResult::Ending::TimedOut);
-                break;
-            }
-        }
-    }
-    if (process.state() != QProcess::NotRunning) {
-        if (result.ending == ChildResult::Ending::NotStarted)
-            result.ending =
-                stopWanted() ? ChildResult::Ending::Stopped : ChildResult::Ending::TimedOut;
-        KillGroup(group);
-        process.kill();
-        process.waitForFinished(-1);
-    }
-    // Whatever the child started in its group ends with it.
-    KillGroup(group);
-
-    const QByteArray rest = process.readAllStandardOutput();
-    KeepHead(head, rest);
-    KeepTail(tail, rest);
-    result.outputHead = head;
-    result.outputTail = tail;
-    if (result.ending == ChildResult::Ending::NotStarted) {
-        if (process.exitStatus() == QProcess::CrashExit) {
-            result.ending = ChildResult::Ending::Signalled;
-            // For a child ended by a signal QProcess keeps the signal's
-            // number as its exit code.
-            const int code = process.exitCode();
-            result.signal = code > 0 && code < NSIG ? code : 0;
-        } else {
-            result.ending = ChildResult::Ending::Exited;
-            result.exitCode = process.exitCode();
-        }
-    }
+    output.Keep(process.readAllStandardOutput());
+    result.outputHead = output.head;
+    result.outputTail = output.tail;
+    ReadEnding(result);
+    if (request.stoppable && result.ending == ChildResult::Ending::Signalled &&
+        IsStopSignal(result.signal) && StopArrives(loop.has_value()))
+        result.ending = ChildResult::Ending::Stopped;
     process_.reset();
     return result;
-}
-
-std::string LastLines(const QByteArray& output, int maxLines) {
-    std::vector<QByteArray> lines;
-    for (const QByteArray& line : output.split('\n')) {
-        const QByteArray trimmed = line.trimmed();
-        if (!trimmed.isEmpty())
-            lines.push_back(trimmed);
-    }
-    const std::size_t first =
-        lines.size() > static_cast<std::size_t>(maxLines) ? lines.size() - maxLines : 0;
-    std::string text;
-    for (std::size_t i = first; i < lines.size(); ++i) {
-        if (!text.empty())
-            text += '\n';
-        text += lines[i].toStdString();
-    }
-    return text;
 }
 
 } // namespace kalvero

@@ -2,15 +2,19 @@
 // shell), with no standard input, its standard output and error merged and
 // the last part kept for the failure message.
 //
-// The child leads a process group of its own and is sent SIGKILL by the
-// kernel should this program die first, however it dies. When the child
-// ends, or is ended, whatever it left running in its group is ended too.
+// The child leads a process group of its own. Run plainly, it is sent
+// SIGKILL by the kernel should this program die first, however it dies, and
+// when it ends, or is ended, whatever it left running in its group is ended
+// too. Run under the supervisor (system/supervisor.h), which is ended with
+// SIGTERM, nothing it started outlives it or this program, in whatever group.
 //
 // While the program runs, a local event loop processes all events, so that
 // windows keep repainting; the windows themselves keep user input away during
 // a run. Without a QCoreApplication the wait simply blocks. Either way the
-// wait watches for a requested stop (batch/run_stop.h) and a time limit. Any
-// thread may run children, each through a RunningChild of its own.
+// wait watches for a requested stop (batch/run_stop.h) and a time limit,
+// which is never reached early: it is checked against the monotonic clock
+// from the moment the child has started. Any thread may run children, each
+// through a RunningChild of its own.
 #pragma once
 
 #include <QByteArray>
@@ -18,10 +22,12 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <initializer_list>
 #include <memory>
 #include <string>
 
+class QEventLoop;
 class QProcess;
 
 namespace kalvero {
@@ -56,8 +62,16 @@ struct ChildRequest {
     QStringList arguments;
     QString workingDirectory; // empty: inherit
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    int timeoutMs = -1;    // -1: no limit
-    bool stoppable = true; // whether a requested stop ends it
+    std::chrono::milliseconds timeLimit{0}; // zero or less: no limit
+    // Whether a requested stop ends it. Such a child ended by SIGTERM, SIGINT,
+    // SIGHUP or SIGUSR1 counts as stopped when the stop request follows within a
+    // moment: a signal to a whole job reaches the child and this program
+    // at about the same time.
+    bool stoppable = true;
+    // When given, the program runs under this supervisor, which removes
+    // supervisedFolder should this program die.
+    QString supervisor;
+    QString supervisedFolder;
 };
 
 // The child currently running, so that its owner can end it early (for
@@ -71,11 +85,19 @@ public:
 
     ChildResult Run(const ChildRequest& request);
     bool IsRunning() const;
-    // Kills a running child with its process group and waits for it.
+    // Ends a running child with everything it started and waits for it.
     void Kill();
 
 private:
+    void Start(const ChildRequest& request);
+    // Ends the child early (once), with ending as the reason.
+    void EndEarly(ChildResult& result, ChildResult::Ending ending);
+    void WaitInLoop(QEventLoop& loop, const ChildRequest& request, ChildResult& result);
+    void WaitBlocking(const ChildRequest& request, ChildResult& result);
+    void ReadEnding(ChildResult& result) const;
+
     std::unique_ptr<QProcess> process_;
+    bool supervised_ = false;
 };
 
 // The last lines of output (at most maxLines, blank lines skipped), joined by

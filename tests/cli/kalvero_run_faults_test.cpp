@@ -154,5 +154,35 @@ TEST_F(KalveroRunTest, ALogOnAFullDiskSaysWhy) {
     EXPECT_TRUE(Exists(folder_.Path("a.txt")));
 }
 
+// Killed outright (SIGKILL, the OOM killer, Slurm after its grace time),
+// kalvero-run takes with it everything its syntax files started, in any
+// group, and its engines' folders go at once: that of the worker running an
+// endless file, and that of the worker that has finished its file and waits.
+TEST_F(KalveroRunTest, AKilledProgramLeavesNothingRunningAndNoFolder) {
+    Endless("k.sps", 3034);
+    const auto sleeps = [] {
+        std::vector<testing::ChildProcess> found;
+        for (const testing::ChildProcess& process : testing::ProcessesMentioning("sleep 3034"))
+            if (process.command.rfind("sleep 3034", 0) == 0)
+                found.push_back(process);
+        return found;
+    };
+    {
+        Started run(folder_.Files(), {"-j2", "-f", "text", "k.sps", "a.sps"});
+        ASSERT_THAT(testing::PsppRunning("k.sps", folder_.Temporary()), Not(IsEmpty()));
+        ASSERT_TRUE(testing::WaitUntil([&] { return sleeps().size() == 1; }, 20000));
+        ASSERT_TRUE(testing::WaitUntil([&] { return Exists(folder_.Path("a.txt")); }, 20000));
+        ::kill(run.Pid(), SIGKILL);
+        EXPECT_EQ(run.Ended(), 128 + SIGKILL);
+    }
+    const auto nothingLeft = [&] {
+        return testing::ProcessesMentioning(folder_.Temporary()).empty() && sleeps().empty() &&
+               folder_.LeftInTemporary().empty();
+    };
+    EXPECT_TRUE(testing::WaitUntil(nothingLeft, 1000));
+    EXPECT_THAT(testing::ProcessesMentioning(folder_.Temporary()), IsEmpty());
+    EXPECT_THAT(sleeps(), IsEmpty());
+}
+
 } // namespace
 } // namespace kalvero

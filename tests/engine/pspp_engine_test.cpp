@@ -462,8 +462,9 @@ TEST_F(PsppEngineTest, PsppKilledMidRunIsAFailureAndLeavesNothing) {
     int killed = 0;
     QTimer killer;
     QObject::connect(&killer, &QTimer::timeout, [&] {
-        for (const testing::ChildProcess& child : testing::ChildrenOfThisProcess())
-            if (child.command == "pspp" && ::kill(child.pid, SIGKILL) == 0)
+        for (const testing::ChildProcess& pspp :
+             testing::PsppRunning("endless.sps", folder.Temporary(), 0))
+            if (::kill(pspp.pid, SIGKILL) == 0)
                 ++killed;
     });
     killer.start(50);
@@ -472,7 +473,9 @@ TEST_F(PsppEngineTest, PsppKilledMidRunIsAFailureAndLeavesNothing) {
 
     EXPECT_EQ(killed, 1);
     EXPECT_THAT(failure, AllOf(HasSubstr("signal 9"), HasSubstr(syntax)));
-    EXPECT_TRUE(testing::ChildrenOfThisProcess().empty());
+    EXPECT_THAT(testing::PsppRunning("endless.sps", folder.Temporary(), 0), IsEmpty());
+    // Only the watch over the engine's folder is left while the engine lives.
+    EXPECT_EQ(testing::ChildrenOfThisProcess().size(), 1u);
     EXPECT_THAT(NamesIn(folder.Files()), ::testing::ElementsAre("endless.sps"));
     EXPECT_THAT(FailureOf([&] { engine->CurrentViewerDocument(); }),
                 HasSubstr("no syntax file has run"));

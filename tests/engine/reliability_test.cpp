@@ -173,31 +173,41 @@ TEST(ViewerOutputCheck, FindsCutOffAndDamagedArchives) {
     }
 }
 
-constexpr const char* kEndlessSyntax = "DATA LIST FILE='never.fifo' /x 1.\nLIST.\n";
+// Whatever the program is ended by, nothing of a syntax file's is left this
+// soon after: no pspp, no supervisor, no background process, no folder.
+constexpr int kNothingLeftWithinMs = 1000;
 
 // The run driver started on a syntax file that never ends, with pspp
-// running under it.
+// running under it and "sleep SECONDS" started in the background (a number
+// of each test's own, since tests run side by side).
 class DriverRun {
 public:
-    DriverRun(const testing::EngineTestFolder& folder) {
+    DriverRun(const testing::EngineTestFolder& folder, int seconds)
+        : temporary_(folder.Temporary()), sleep_("sleep " + std::to_string(seconds)) {
         // Reading a FIFO that nobody writes never ends.
         ::mkfifo(folder.Path("never.fifo").c_str(), 0600);
-        const std::string syntax = WriteFile(folder.Path("endless.sps"), kEndlessSyntax);
+        const std::string syntax =
+            WriteFile(folder.Path("endless.sps"), "HOST COMMAND=['" + sleep_ +
+                                                      " &'].\nDATA LIST FILE='never.fifo' /x "
+                                                      "1.\nLIST.\n");
         driver_.setProgram(QStringLiteral(KALVERO_RUN_DRIVER));
         driver_.setArguments({QString::fromStdString(syntax)});
-        driver_.setProcessChannelMode(QProcess::ForwardedChannels);
+        driver_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         driver_.start();
         driver_.waitForStarted();
         // The pspp that runs the syntax file, not the one asked for its
-        // version first.
+        // version first, once it has started its background process.
         const std::vector<testing::ChildProcess> running =
             testing::PsppRunning("endless.sps", folder.Temporary());
-        if (running.size() == 1)
+        const auto started = [&] { return !testing::ProcessesMentioning(sleep_).empty(); };
+        if (running.size() == 1 && testing::WaitUntil(started, 20000))
             pspp_ = running.front().pid;
     }
     ~DriverRun() {
         driver_.kill();
         driver_.waitForFinished();
+        testing::KillMentioning(temporary_);
+        testing::KillMentioning(sleep_);
     }
     pid_t Pspp() const { return pspp_; }
     pid_t Driver() { return static_cast<pid_t>(driver_.processId()); }
@@ -208,38 +218,46 @@ public:
         return driver_.exitStatus() == QProcess::CrashExit ? 128 + driver_.exitCode()
                                                            : driver_.exitCode();
     }
+    // What the driver printed: the run's messages.
+    std::string Messages() { return driver_.readAllStandardOutput().toStdString(); }
+    // The processes left of the run: pspp, its supervisor, the watch over
+    // the engine's folder (all name the folder) and the background process.
+    std::vector<testing::ChildProcess> Left() const {
+        std::vector<testing::ChildProcess> left = testing::ProcessesMentioning(temporary_);
+        for (const testing::ChildProcess& process : testing::ProcessesMentioning(sleep_))
+            left.push_back(process);
+        return left;
+    }
 
 private:
+    std::string temporary_;
+    std::string sleep_;
     QProcess driver_;
     pid_t pspp_ = 0;
 };
 
-// Whether the process has ended: gone from the process table, or a zombie
-// that its new parent has not reaped yet.
-bool Gone(pid_t pid) {
-    for (int i = 0; i < 100; ++i) {
-        if (::kill(pid, 0) != 0 && errno == ESRCH)
-            return true;
-        const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-        const std::size_t close = stat.rfind(')');
-        if (close != std::string::npos && stat.compare(close, 4, ") Z ") == 0)
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return false;
-}
-
-// Killed outright, the program takes pspp with it; its folder is left, and
-// the next start removes it (but never a folder that a running engine holds).
-TEST(KilledProgramTest, SigkillLeavesNoPsppAndTheNextStartRemovesItsFolder) {
+// Killed outright (SIGKILL, the OOM killer, a cluster's kill after its grace
+// time), the program takes with it everything the syntax file started, in
+// any group, and its folder goes at once.
+TEST(KilledProgramTest, SigkillLeavesNothingRunningAndNoFolder) {
     testing::EngineTestFolder folder;
-    DriverRun run(folder);
-    ASSERT_NE(run.Pspp(), 0) << "pspp did not start under the driver";
+    DriverRun run(folder, 3031);
+    ASSERT_NE(run.Pspp(), 0) << "pspp did not start its background process under the driver";
     ::kill(run.Driver(), SIGKILL);
     EXPECT_EQ(run.Ended(), 128 + SIGKILL);
-    EXPECT_TRUE(Gone(run.Pspp()));
-    ASSERT_EQ(NamesIn(folder.Temporary()).size(), 1u);
+    EXPECT_TRUE(
+        testing::WaitUntil([&] { return run.Left().empty() && folder.LeftInTemporary().empty(); },
+                           kNothingLeftWithinMs));
+    EXPECT_THAT(run.Left(), IsEmpty());
+    EXPECT_THAT(folder.LeftInTemporary(), IsEmpty());
+}
 
+// Should an engine's folder be left all the same (its supervisor killed
+// too), the next start removes it, but never a folder that an engine holds.
+TEST(KilledProgramTest, TheNextStartRemovesTheFolderOfADeadInstance) {
+    testing::EngineTestFolder folder;
+    WriteFile(folder.Temporary() + "/kalvero-pspp-dead01/.lock", "");
+    WriteFile(folder.Temporary() + "/kalvero-pspp-dead01/work/output.spv", "PK");
     EngineFolder running; // another instance's, in use
     EXPECT_EQ(RemoveStaleEngineFolders(), 1);
     EXPECT_THAT(NamesIn(folder.Temporary()),
@@ -250,15 +268,73 @@ TEST(KilledProgramTest, SigkillLeavesNoPsppAndTheNextStartRemovesItsFolder) {
 TEST(KilledProgramTest, TerminationSignalsEndPsppAndRemoveTheFolderAtOnce) {
     for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
         testing::EngineTestFolder folder;
-        DriverRun run(folder);
+        DriverRun run(folder, 3032);
         ASSERT_NE(run.Pspp(), 0) << "pspp did not start under the driver";
         ::kill(run.Driver(), signal);
         EXPECT_EQ(run.Ended(), 128 + signal) << ::strsignal(signal);
-        EXPECT_TRUE(Gone(run.Pspp()));
+        EXPECT_TRUE(testing::Gone(run.Pspp()));
+        EXPECT_THAT(run.Messages(),
+                    HasSubstr(std::string("ended by the signal SIG") + ::sigabbrev_np(signal)));
+        EXPECT_THAT(run.Left(), IsEmpty());
         EXPECT_THAT(folder.LeftInTemporary(), IsEmpty()) << ::strsignal(signal);
         EXPECT_THAT(NamesIn(folder.Files()),
                     ::testing::UnorderedElementsAre("endless.sps", "never.fifo"));
     }
+}
+
+// A job's signal reaches pspp and the program at about the same time (Slurm
+// signals every process of a job step): even when pspp's end is seen before
+// the program's own signal arrives, the file is stopped, not failed.
+TEST(KilledProgramTest, ASignalToPsppAndTheProgramAtOnceIsAStop) {
+    testing::EngineTestFolder folder;
+    DriverRun run(folder, 3033);
+    ASSERT_NE(run.Pspp(), 0) << "pspp did not start under the driver";
+    // Once the driver has reaped pspp's supervisor, it has seen pspp's end.
+    const pid_t supervisor = testing::ParentOf(run.Pspp());
+    ::kill(run.Pspp(), SIGTERM);
+    ASSERT_TRUE(testing::WaitUntil([&] { return ::kill(supervisor, 0) != 0; }, 20000));
+    ::kill(run.Driver(), SIGTERM);
+    EXPECT_EQ(run.Ended(), 128 + SIGTERM);
+    const std::string messages = run.Messages();
+    EXPECT_THAT(messages, HasSubstr("ended by the signal SIGTERM"));
+    EXPECT_THAT(messages, ::testing::Not(HasSubstr("signal 15")));
+    EXPECT_THAT(run.Left(), IsEmpty());
+    EXPECT_THAT(folder.LeftInTemporary(), IsEmpty());
+}
+
+// A time limit ends pspp as a failure of its own kind that names the limit
+// (that it is never early is tested at the child's seam); a limit beyond 32
+// bits of milliseconds (2^32 + 1 ms would wrap around to 1 ms) or beyond
+// the clock does not end it early.
+TEST(TimeLimitTest, EndsPsppAsAFailureOfItsOwnAndNeverWrapsAround) {
+    testing::EngineTestFolder folder;
+    ::mkfifo(folder.Path("never.fifo").c_str(), 0600);
+    const std::string endless =
+        WriteFile(folder.Path("endless.sps"), "DATA LIST FILE='never.fifo' /x 1.\nLIST.\n");
+    auto limited = PsppEngineFactory(std::chrono::milliseconds(250)).CreateObject(kEngineProgId);
+    limited->GetSettings()->SetOutputKind(0);
+    try {
+        limited->RunSyntaxFile(endless, true);
+        ADD_FAILURE() << "the time limit did not end " << endless;
+    } catch (const EngineTimedOut& failure) {
+        EXPECT_EQ(std::string(failure.what()),
+                  "PSPP did not finish " + endless +
+                      " within 0.25 s; it was ended with everything it started");
+    }
+    limited->QuitEngine();
+
+    const std::string syntax = WriteFile(folder.Path("t.sps"), "DATA LIST LIST /x.\nBEGIN DATA\n4\n"
+                                                               "END DATA.\nLIST.\n");
+    for (const std::chrono::milliseconds limit :
+         {std::chrono::milliseconds(4294967297LL), std::chrono::milliseconds::max()}) {
+        auto engine = PsppEngineFactory(limit).CreateObject(kEngineProgId);
+        engine->GetSettings()->SetOutputKind(0);
+        engine->RunSyntaxFile(syntax, true);
+        engine->CurrentViewerDocument()->ExportText(1, folder.Path("t.txt"), 1, 0);
+        EXPECT_THAT(ReadFile(folder.Path("t.txt")), HasSubstr("4.00"));
+        engine->QuitEngine();
+    }
+    EXPECT_THAT(folder.LeftInTemporary(), IsEmpty());
 }
 
 // A TMPDIR that names no folder is a failure that names it; nothing is made

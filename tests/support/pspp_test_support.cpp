@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -115,24 +116,32 @@ std::vector<ChildProcess> ChildrenOfThisProcess() {
     return ChildrenOf(::getpid());
 }
 
+// The parent of pid and its command name, from /proc/PID/stat ("pid (comm)
+// state ppid ...", where comm may hold blanks and parentheses); 0 when it is
+// gone.
+pid_t ParentOf(pid_t pid, std::string* command) {
+    const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t open = stat.find('(');
+    const std::size_t close = stat.rfind(')');
+    if (open == std::string::npos || close == std::string::npos)
+        return 0;
+    std::istringstream rest(stat.substr(close + 1));
+    std::string state;
+    long parent = 0;
+    rest >> state >> parent;
+    if (command)
+        *command = stat.substr(open + 1, close - open - 1);
+    return static_cast<pid_t>(parent);
+}
+
 std::vector<ChildProcess> ChildrenOf(pid_t self) {
     std::vector<ChildProcess> children;
     for (const std::string& name : NamesIn("/proc")) {
         if (name.find_first_not_of("0123456789") != std::string::npos)
             continue;
-        const std::string stat = ReadFile("/proc/" + name + "/stat");
-        // pid (comm) state ppid ...: comm may hold blanks and parentheses.
-        const std::size_t open = stat.find('(');
-        const std::size_t close = stat.rfind(')');
-        if (open == std::string::npos || close == std::string::npos)
-            continue;
-        std::istringstream rest(stat.substr(close + 1));
-        std::string state;
-        long parent = 0;
-        rest >> state >> parent;
-        if (parent == self)
-            children.push_back(
-                {static_cast<pid_t>(std::stol(name)), stat.substr(open + 1, close - open - 1)});
+        std::string command;
+        if (ParentOf(static_cast<pid_t>(std::stol(name)), &command) == self)
+            children.push_back({static_cast<pid_t>(std::stol(name)), command});
     }
     return children;
 }
@@ -195,10 +204,42 @@ std::vector<ChildProcess> PsppRunning(const std::string& syntax, const std::stri
                 std::find(arguments.begin() + 1, arguments.end(), syntax) != arguments.end())
                 found.push_back({static_cast<pid_t>(std::stol(pid)), arguments[0]});
         }
+        // A pspp forking for HOST has a copy of itself for a moment.
+        found.erase(std::remove_if(found.begin(), found.end(),
+                                   [&](const ChildProcess& process) {
+                                       const pid_t parent = ParentOf(process.pid);
+                                       return std::any_of(found.begin(), found.end(),
+                                                          [&](const ChildProcess& other) {
+                                                              return other.pid == parent;
+                                                          });
+                                   }),
+                    found.end());
         if (!found.empty() || std::chrono::steady_clock::now() > deadline)
             return found;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
+}
+
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+bool Gone(pid_t pid, int timeoutMs) {
+    return WaitUntil(
+        [pid] {
+            if (::kill(pid, 0) != 0 && errno == ESRCH)
+                return true;
+            const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+            const std::size_t close = stat.rfind(')');
+            return close != std::string::npos && stat.compare(close, 4, ") Z ") == 0;
+        },
+        timeoutMs);
 }
 
 std::vector<ChildProcess> KillMentioning(const std::string& text) {

@@ -6,6 +6,7 @@
 
 #include <QTemporaryDir>
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <sys/types.h>
@@ -80,6 +81,8 @@ inline void PrintTo(const ChildProcess& process, std::ostream* out) {
     *out << process.pid << " " << process.command;
 }
 std::vector<ChildProcess> ChildrenOf(pid_t parent);
+// The parent of pid (and its command name); 0 when pid is gone.
+pid_t ParentOf(pid_t pid, std::string* command = nullptr);
 std::vector<ChildProcess> ChildrenOfThisProcess();
 
 // Processes other than this one whose command line (arguments joined by
@@ -92,10 +95,18 @@ std::vector<ChildProcess> LeftRunning(const std::string& text);
 // The pspp processes that run syntax and write into the folder output (a
 // test's own temporary folder), found by their arguments (pspp gets a syntax
 // file's name as in its own folder: "a.sps"), waiting up to timeoutMs for the
-// first to appear. A process that merely mentions the file, or a pspp asked
-// for its version, is not one of them.
+// first to appear. A process that merely mentions the file, a pspp asked
+// for its version, or the copy of a pspp that forks to run HOST, is not one
+// of them; nor is the supervisor between the program and pspp.
 std::vector<ChildProcess> PsppRunning(const std::string& syntax, const std::string& output,
                                       int timeoutMs = 20000);
+
+// Waits up to timeoutMs for condition; returns whether it holds.
+bool WaitUntil(const std::function<bool()>& condition, int timeoutMs);
+
+// Whether the process has ended within timeoutMs: gone from the process
+// table, or a zombie that its parent has not reaped yet.
+bool Gone(pid_t pid, int timeoutMs = 2000);
 
 // Ends every process whose command line mentions text (by id, with SIGKILL)
 // and returns them: a test ends what it started, even when it fails.
