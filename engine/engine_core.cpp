@@ -97,9 +97,6 @@ void EngineCore::Run(const std::string& name) {
     report_ = SyntaxReport();
     const std::string absolute = AbsolutePath(name);
     CheckReadableFile(absolute, name, "syntax file");
-    if (FromQt(ToQt(absolute)) != absolute)
-        throw EngineError("Cannot run " + name +
-                          ": its name is not valid in the system's character encoding");
 
     // The document holds the last syntax file's output only.
     DiscardCurrent();
@@ -135,23 +132,22 @@ ChildRequest EngineCore::RequestFor(const std::string& absolute, const RunOutput
                                     const Wanted& wanted) const {
     ChildRequest request;
     request.program = pspp_;
-    request.arguments << "-r";
+    // As bytes, through the supervisor: a name need not be valid text.
+    std::vector<std::string>& arguments = request.argumentBytes;
+    arguments = {"-r"};
     if (wanted.text)
-        request.arguments << "-o" << ToQt(output.TextPath()) << "-O"
-                          << "format=txt"
-                          << "-O"
-                          << "charts=none";
+        arguments.insert(arguments.end(),
+                         {"-o", output.TextPath(), "-O", "format=txt", "-O", "charts=none"});
     if (wanted.viewer)
-        request.arguments << "-o" << ToQt(output.ViewerPath()) << "-O"
-                          << "format=spv";
+        arguments.insert(arguments.end(), {"-o", output.ViewerPath(), "-O", "format=spv"});
     if (wanted.html)
-        request.arguments << "-o" << ToQt(output.HtmlPath()) << "-O"
-                          << "format=html";
+        arguments.insert(arguments.end(), {"-o", output.HtmlPath(), "-O", "format=html"});
     // Named as in its own folder, where pspp runs, so that messages in the
     // output read "a.sps:8: error: ..." rather than the full path.
-    const QString shortName = ToQt(NameOf(absolute));
-    request.arguments << (shortName.startsWith(QLatin1Char('-')) ? "./" + shortName : shortName);
-    request.workingDirectory = ToQt(FolderOf(absolute));
+    const std::string shortName = NameOf(absolute);
+    arguments.push_back(shortName.front() == '-' ? "./" + shortName : shortName);
+    request.workingDirectoryBytes = FolderOf(absolute);
+
     // pspp's own temporary files go into the work folder too, so that a pspp
     // killed half-way leaves nothing elsewhere.
     request.environment = PsppEnvironment(request.environment);

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
 #include <QTimer>
 
@@ -114,12 +115,23 @@ void RunningChild::Start(const ChildRequest& request) {
     QProcess& process = *process_;
     supervised_ = !request.supervisor.isEmpty();
     const pid_t parent = ::getpid();
-    if (supervised_) {
+    if (supervised_ && !request.argumentBytes.empty()) {
+        // Bytes pass through the supervisor's command line as hex.
+        QStringList arguments{
+            QString::number(parent), request.supervisedFolder, QStringLiteral("--hex"),
+            QString::fromLatin1(QByteArray::fromStdString(request.workingDirectoryBytes).toHex()),
+            QString::fromLatin1(QFile::encodeName(request.program).toHex())};
+        for (const std::string& argument : request.argumentBytes)
+            arguments << QString::fromLatin1(QByteArray::fromStdString(argument).toHex());
+        process.setProgram(request.supervisor);
+        process.setArguments(arguments);
+    } else if (supervised_) {
         process.setProgram(request.supervisor);
         process.setArguments(
             QStringList{QString::number(parent), request.supervisedFolder, request.program} +
             request.arguments);
     } else {
+
         process.setProgram(request.program);
         process.setArguments(request.arguments);
     }

@@ -25,6 +25,8 @@
 #include <chrono>
 #include <initializer_list>
 #include <memory>
+#include <vector>
+
 #include <string>
 
 class QEventLoop;
@@ -72,6 +74,11 @@ struct ChildRequest {
     // supervisedFolder should this program die.
     QString supervisor;
     QString supervisedFolder;
+    // Under a supervisor, the program's arguments and working folder as the
+    // bytes they are, for names that are no valid text in the system's
+    // encoding; when given, arguments and workingDirectory are not used.
+    std::vector<std::string> argumentBytes;
+    std::string workingDirectoryBytes;
 };
 
 // The child currently running, so that its owner can end it early (for

@@ -3,7 +3,11 @@
 // program ends (even by SIGKILL or the OOM killer). Linux only; no Qt.
 //
 //     kalvero-supervise PARENT FOLDER [PROGRAM [ARGUMENT...]]
+//     kalvero-supervise PARENT FOLDER --hex WORKING-FOLDER PROGRAM [ARGUMENT...]
 //
+// The second form gives PROGRAM's working folder and its command line as
+// hex, so that names that are no valid text pass as the bytes they are.
+
 // PARENT is the id of the program that started it, FOLDER the engine's
 // temporary folder. The supervisor becomes a child subreaper, so that every
 // process orphaned under it becomes its child, and asks for a real-time
@@ -202,9 +206,45 @@ int Wait(Ending& ending, const sigset_t& taken) {
     }
 }
 
+// A word of hex digits as the bytes it stands for; false when it is none.
+bool FromHex(const char* hex, std::string& bytes) {
+    bytes.clear();
+    const std::size_t length = std::strlen(hex);
+    if (length % 2 != 0)
+        return false;
+    for (std::size_t i = 0; i < length; i += 2) {
+        char* end = nullptr;
+        const char pair[3] = {hex[i], hex[i + 1], '\0'};
+        const long value = std::strtol(pair, &end, 16);
+        if (*end != '\0')
+            return false;
+        bytes.push_back(static_cast<char>(value));
+    }
+    return true;
+}
+
+// After --hex: the working folder, PROGRAM and its arguments as hex, for
+// names that are no valid text. Changes into the folder and keeps the
+// decoded words in storage; the argument list, or none when a word is no
+// hex or the folder cannot be entered.
+std::vector<char*> DecodedProgram(int count, char** words, std::vector<std::string>& storage) {
+    storage.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i)
+        if (!FromHex(words[i], storage[static_cast<std::size_t>(i)]))
+            return {};
+    if (!storage[0].empty() && ::chdir(storage[0].c_str()) != 0)
+        return {};
+    std::vector<char*> program;
+    for (std::size_t i = 1; i < storage.size(); ++i)
+        program.push_back(storage[i].data());
+    program.push_back(nullptr);
+    return program;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+
     char* end = nullptr;
     const long parentId = argc >= 3 ? std::strtol(argv[1], &end, 10) : 0;
     if (argc < 3 || parentId <= 1 || *end != '\0') {
@@ -213,6 +253,19 @@ int main(int argc, char** argv) {
     }
     parent = static_cast<pid_t>(parentId);
     const std::string folder = argv[2];
+    char** program = argc > 3 ? argv + 3 : nullptr;
+    std::vector<std::string> storage;
+    std::vector<char*> decoded;
+    if (argc > 3 && std::strcmp(argv[3], "--hex") == 0) {
+        decoded = argc >= 6 ? DecodedProgram(argc - 4, argv + 4, storage) : decoded;
+        if (decoded.empty()) {
+            std::fprintf(stderr, "kalvero-supervise: --hex needs a folder that can be entered "
+                                 "and a program, as hex\n");
+            return kUsage;
+        }
+        program = decoded.data();
+    }
+
     // Nothing of the program's (its log, its locks) stays open in here.
     ::close_range(3, ~0U, 0);
 
@@ -228,11 +281,12 @@ int main(int argc, char** argv) {
     Ending ending;
     int signal = 0;
     if (!ParentGone()) {
-        if (argc > 3) {
-            ending.program = Start(argv + 3, startMask);
+        if (program) {
+            ending.program = Start(program, startMask);
             if (ending.program == 0) {
-                std::fprintf(stderr, "kalvero-supervise: cannot start %s: %s\n", argv[3],
+                std::fprintf(stderr, "kalvero-supervise: cannot start %s: %s\n", program[0],
                              std::strerror(errno));
+
                 return kCannotStart;
             }
         }

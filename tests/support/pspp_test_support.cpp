@@ -37,7 +37,12 @@ EngineTestFolder::EngineTestFolder() {
 }
 
 EngineTestFolder::~EngineTestFolder() {
+    // Names that are no valid text are beyond QTemporaryDir: the files go
+    // here, byte for byte.
+    std::error_code ignored;
+    std::filesystem::remove_all(files_, ignored);
     if (hadTmpdir_)
+
         ::setenv("TMPDIR", savedTmpdir_.c_str(), 1);
     else
         ::unsetenv("TMPDIR");
