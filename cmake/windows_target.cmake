@@ -21,3 +21,5 @@ add_library(kalvero_batch STATIC
   batch/run_syntax_lists.cpp
 )
 target_link_libraries(kalvero_batch PUBLIC Threads::Threads)
+
+add_subdirectory(engine/automation)
