@@ -23,3 +23,12 @@ add_library(kalvero_batch STATIC
 target_link_libraries(kalvero_batch PUBLIC Threads::Threads)
 
 add_subdirectory(engine/automation)
+
+if(KALVERO_BUILD_TESTS)
+  enable_testing()
+  # GoogleTest from its sources (Debian: libgtest-dev), built for Windows.
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+  add_subdirectory(tests/windows_target)
+endif()

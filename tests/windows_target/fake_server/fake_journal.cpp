@@ -1,0 +1,77 @@
+#include "tests/windows_target/fake_server/fake_journal.h"
+
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <sstream>
+
+namespace kalvero::fake {
+namespace {
+
+std::mutex journalMutex;
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[32768];
+    const DWORD length = GetEnvironmentVariableW(name, value, 32768);
+    return length > 0 && length < 32768 ? std::wstring(value, length) : std::wstring();
+}
+
+struct Fault {
+    std::string operation;
+    int call = 0;
+    std::string action;
+};
+
+Fault PlannedFault() {
+    Fault fault;
+    std::istringstream words(Utf8(Environment(L"KALVERO_FAKE_FAULT").c_str()));
+    words >> fault.operation >> fault.call >> fault.action;
+    return fault;
+}
+
+} // namespace
+
+std::string Utf8(const wchar_t* text) {
+    if (!text || !*text)
+        return {};
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), length, nullptr, nullptr);
+    utf8.pop_back(); // the terminating zero
+    return utf8;
+}
+
+void Journal(const std::string& line) {
+    static const std::wstring path = Environment(L"KALVERO_FAKE_JOURNAL");
+    if (path.empty())
+        return;
+    std::lock_guard<std::mutex> lock(journalMutex);
+    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    const std::string text = line + "\n";
+    DWORD written = 0;
+    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+HRESULT Call(const std::string& operation, const std::string& arguments) {
+    static const Fault fault = PlannedFault();
+    static std::map<std::string, int> calls;
+    Journal(operation + "(" + arguments + ")");
+    int call;
+    {
+        std::lock_guard<std::mutex> lock(journalMutex);
+        call = ++calls[operation];
+    }
+    if (operation != fault.operation || call != fault.call)
+        return S_OK;
+    if (fault.action == "hang")
+        Sleep(INFINITE);
+    if (fault.action == "die")
+        TerminateProcess(GetCurrentProcess(), 3);
+    return static_cast<HRESULT>(std::strtoul(fault.action.c_str(), nullptr, 0));
+}
+
+} // namespace kalvero::fake

@@ -1,0 +1,32 @@
+// What the fake automation server records and the faults it is told to
+// make, both shared by every object of the server.
+//
+// The journal (the file named by KALVERO_FAKE_JOURNAL, UTF-8) gets one line
+// per call, written and closed before the call does anything, so that a
+// server that hangs or dies leaves its last call behind:
+//   started 1234                  the server's process id
+//   RunSyntaxFile(C:\d\a.sps, -1) a call with its arguments as received
+//   IEngineDocument slot 40       a position the runs never call
+//   ended                         the last object was released
+//
+// KALVERO_FAKE_FAULT = "<operation> <n> <action>" makes the n-th call (from
+// 1) of that operation fail with the HRESULT action (0x80070005), "hang" for
+// good, or "die" at once.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace kalvero::fake {
+
+std::string Utf8(const wchar_t* text);
+
+// Writes line to the journal (if there is one).
+void Journal(const std::string& line);
+
+// Journals the call and carries out a fault planned for it: returns the
+// HRESULT to fail with, or S_OK when the call is to go ahead.
+HRESULT Call(const std::string& operation, const std::string& arguments);
+
+} // namespace kalvero::fake

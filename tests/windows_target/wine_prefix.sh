@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# The Wine side of the Windows target's tests: one private Wine prefix for a
+# test run, with the fake automation server registered in it.
+#
+#   wine_prefix.sh setup FOLDER SERVER.exe   makes FOLDER/prefix, registers SERVER
+#   wine_prefix.sh run FOLDER PROGRAM.exe... runs a Windows program in it
+#   wine_prefix.sh end FOLDER                ends its wineserver, removes FOLDER
+#
+# No display is needed (Wine's null graphics driver); Mono and Gecko are not
+# installed. Where Wine cannot start, setup says why in FOLDER/unusable and
+# every step exits with 77, which ctest counts as skipped.
+set -uo pipefail
+skip=77
+action=$1 folder=$2
+shift 2
+export WINEPREFIX=$folder/prefix WINEARCH=win64 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+unusable() {
+    echo "$1" | tee "$folder/unusable"
+    exit $skip
+}
+
+case $action in
+setup)
+    rm -rf "$folder" && mkdir -p "$folder" || exit 1
+    command -v wine >/dev/null || unusable "Wine is not installed (Debian packages wine, wine64)"
+    started=$(date +%s%N)
+    if ! log=$(wine wineboot --init 2>&1) || ! wine reg add 'HKCU\Software\Wine\Drivers' \
+        /v Graphics /d null /f >/dev/null 2>&1; then
+        unusable "Wine cannot start here: $log"
+    fi
+    wine "$1" /RegServer || { echo "The fake automation server cannot register itself"; exit 1; }
+    touch "$folder/ready"
+    echo "Wine prefix made in $((($(date +%s%N) - started) / 1000000)) ms"
+    ;;
+run)
+    if [ ! -f "$folder/ready" ]; then
+        echo "Skipped: $(cat "$folder/unusable" 2>/dev/null || echo "no Wine prefix was made")"
+        exit $skip
+    fi
+    exec wine "$@"
+    ;;
+end)
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+    rm -rf "$folder"
+    ;;
+*)
+    echo "usage: $0 setup|run|end FOLDER [...]" >&2
+    exit 2
+    ;;
+esac
