@@ -142,7 +142,8 @@ AutomationEngineFactory::CreateObject(const std::string& progId) {
     CLSID server;
     HRESULT hr = CLSIDFromProgID(wideProgId.c_str(), &server);
     if (FAILED(hr))
-        throw EngineError(CreationFailure(progId, SystemText(hr)));
+        throw EngineError(
+            CreationFailure(progId, "no program is registered under that name; " + SystemText(hr)));
     ComPtr<IEngineApplication> application;
     hr = CoCreateInstance(server, nullptr, CLSCTX_LOCAL_SERVER, __uuidof(IEngineApplication),
                           application.ReceiveVoid());

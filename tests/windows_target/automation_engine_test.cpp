@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
 #include <thread>
 
 namespace kalvero {
@@ -94,6 +96,142 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<FormatCase>& info) {
         return std::string(TraitsOf(info.param.format).extension);
     });
+
+struct FailureCase {
+    const char* label;
+    OutputFormat format;
+    const char* fault;  // for the fake: operation, call number, HRESULT or "die"
+    const char* words;  // how the message starts
+    int file;           // index of the syntax file the message names; -1: none
+    bool namesOutput;   // the message names that file's output before the file
+    const char* reason; // the system's text in the message; nullptr: any
+};
+
+// "SaveDocument to C:\d\a.spo failed for C:\d\a.sps: ", "GetSettings failed: "
+std::string MessageStart(const FailureCase& c, const std::vector<std::string>& files) {
+    if (c.file < 0)
+        return c.words;
+    const std::string& file = files[c.file];
+    const std::string output = OutputPathFor(file, TraitsOf(c.format).extension);
+    return c.words + (c.namesOutput ? output + " failed for " : "") + file + ": ";
+}
+
+// The calls of a whole run, up to and including the one planned to fail.
+std::vector<std::string> CallsUpToTheFailure(const std::vector<std::string>& all,
+                                             const std::string& fault) {
+    std::istringstream words(fault);
+    std::string operation;
+    int call = 0;
+    words >> operation >> call;
+    std::vector<std::string> calls;
+    for (const std::string& each : all) {
+        calls.push_back(each);
+        if (each.rfind(operation + "(", 0) == 0 && --call == 0)
+            break;
+    }
+    return calls;
+}
+
+// Whether a call before the last (the failing one) wrote output.
+bool WrittenBefore(const std::vector<std::string>& calls, const std::string& output) {
+    const auto failing = calls.end() - 1;
+    return std::find(calls.begin(), failing, "SaveDocument(" + output + ")") != failing ||
+           std::find(calls.begin(), failing, "ExportText(1, " + output + ", 1, 0)") != failing;
+}
+
+class FailingServer : public ::testing::TestWithParam<FailureCase> {};
+
+// The run stops at the failing call, its message says which call failed for
+// which file and why, outputs written before it stay, and the server ends
+// when the engine is released.
+TEST_P(FailingServer, StopsTheRunAtTheCallWithAMessageNamingItsFileAndReason) {
+    const FailureCase& c = GetParam();
+    TempFolder folder;
+    FakeServer server(folder, c.fault);
+    const std::vector<std::string> files = {folder.Write("a b.sps", "DESCRIPTIVES x.\n"),
+                                            folder.Write("ü.sps", "FREQUENCIES y.\n")};
+    std::string message;
+    try {
+        RunLikeTheBatch(c.format, files);
+    } catch (const EngineError& failure) {
+        message = failure.what();
+    }
+
+    EXPECT_EQ(message.rfind(MessageStart(c, files), 0), 0u) << message;
+    if (c.reason) {
+        EXPECT_NE(message.find(c.reason), std::string::npos) << message;
+    }
+    const std::vector<std::string> calls =
+        CallsUpToTheFailure(ExpectedCalls(c.format, files), c.fault);
+    EXPECT_EQ(server.Calls(), calls);
+    for (const std::string& file : files) {
+        const std::string output = OutputPathFor(file, TraitsOf(c.format).extension);
+        EXPECT_EQ(FileExists(output), WrittenBefore(calls, output)) << output;
+    }
+    EXPECT_TRUE(server.WaitForEnd(kEndMs)) << "the server still runs after the run";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Operations, FailingServer,
+    ::testing::Values(
+        FailureCase{"GetSettings", OutputFormat::Viewer, "GetSettings 1 0x80070005",
+                    "GetSettings failed: ", -1, false, "Access denied. (0x80070005)"},
+        FailureCase{"SetOutputKind", OutputFormat::Draft, "SetOutputKind 1 0x80070005",
+                    "SetOutputKind 1 failed: ", -1, false, "Access denied. (0x80070005)"},
+        FailureCase{"RunSyntaxFile", OutputFormat::Viewer, "RunSyntaxFile 2 0x80070005",
+                    "RunSyntaxFile failed for ", 1, false, "Access denied. (0x80070005)"},
+        FailureCase{"CurrentViewerDocument", OutputFormat::Text,
+                    "CurrentViewerDocument 1 0x80004005", "CurrentViewerDocument failed for ", 0,
+                    false, "(0x80004005)"},
+        FailureCase{"CurrentDraftDocument", OutputFormat::Draft,
+                    "CurrentDraftDocument 2 0x80004005", "CurrentDraftDocument failed for ", 1,
+                    false, "(0x80004005)"},
+        FailureCase{"SaveDocument", OutputFormat::Viewer, "SaveDocument 1 0x80070070",
+                    "SaveDocument to ", 0, true, "Disk full. (0x80070070)"},
+        FailureCase{"ExportText", OutputFormat::Text, "ExportText 2 0x80070005", "ExportText to ",
+                    1, true, "Access denied. (0x80070005)"},
+        FailureCase{"CloseDocument", OutputFormat::Draft, "CloseDocument 1 0x80070005",
+                    "CloseDocument failed for ", 0, false, "Access denied. (0x80070005)"},
+        FailureCase{"QuitEngine", OutputFormat::Viewer, "QuitEngine 1 0x80070005",
+                    "QuitEngine failed: ", -1, false, "Access denied. (0x80070005)"},
+        FailureCase{"ServerDiesInRunSyntaxFile", OutputFormat::Viewer, "RunSyntaxFile 1 die",
+                    "RunSyntaxFile failed for ", 0, false, nullptr}),
+    [](const ::testing::TestParamInfo<FailureCase>& info) { return info.param.label; });
+
+// A syntax file that never ends: ended by the server's process id, as the
+// time limit does, the call fails and the run stops there.
+TEST(HangingServer, EndedByItsProcessIdFailsTheCallItHangsIn) {
+    TempFolder folder;
+    FakeServer server(folder, "RunSyntaxFile 1 hang");
+    const std::vector<std::string> files = {folder.Write("endless.sps", "LOOP.\n")};
+    std::thread timeLimit([&server] {
+        if (server.WaitForLine("RunSyntaxFile(", kEndMs))
+            server.Kill();
+    });
+    std::string message;
+    try {
+        RunLikeTheBatch(OutputFormat::Viewer, files);
+    } catch (const EngineError& failure) {
+        message = failure.what();
+    }
+    timeLimit.join();
+
+    EXPECT_EQ(message.rfind("RunSyntaxFile failed for " + files[0] + ": ", 0), 0u) << message;
+    EXPECT_TRUE(server.WaitForEnd(kEndMs));
+    EXPECT_FALSE(FileExists(OutputPathFor(files[0], "spo")));
+}
+
+TEST(NotUtf8Name, FailsAsARunFailureBeforeReachingTheServer) {
+    TempFolder folder;
+    FakeServer server(folder);
+    try {
+        RunLikeTheBatch(OutputFormat::Viewer, {folder.Path("a\xff.sps")});
+        FAIL() << "the run went on";
+    } catch (const EngineError& failure) {
+        EXPECT_NE(std::string(failure.what()).find("is not UTF-8 text"), std::string::npos);
+    }
+    EXPECT_EQ(server.Calls(), (std::vector<std::string>{"GetSettings()", "SetOutputKind(0)"}));
+}
 
 } // namespace
 } // namespace kalvero

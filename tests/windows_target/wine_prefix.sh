@@ -8,7 +8,8 @@
 #
 # No display is needed (Wine's null graphics driver); Mono and Gecko are not
 # installed. Where Wine cannot start, setup says why in FOLDER/unusable and
-# every step exits with 77, which ctest counts as skipped.
+# every step exits with 77, which ctest counts as skipped. KALVERO_WINE names
+# another wine program (a missing one shows what happens without Wine).
 set -uo pipefail
 skip=77
 action=$1 folder=$2
@@ -16,6 +17,7 @@ shift 2
 export WINEPREFIX=$folder/prefix WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
+wine=${KALVERO_WINE:-wine}
 
 unusable() {
     echo "$1" | tee "$folder/unusable"
@@ -25,13 +27,13 @@ unusable() {
 case $action in
 setup)
     rm -rf "$folder" && mkdir -p "$folder" || exit 1
-    command -v wine >/dev/null || unusable "Wine is not installed (Debian packages wine, wine64)"
+    command -v "$wine" >/dev/null || unusable "Wine is not installed (Debian packages wine, wine64)"
     started=$(date +%s%N)
-    if ! log=$(wine wineboot --init 2>&1) || ! wine reg add 'HKCU\Software\Wine\Drivers' \
+    if ! log=$("$wine" wineboot --init 2>&1) || ! "$wine" reg add 'HKCU\Software\Wine\Drivers' \
         /v Graphics /d null /f >/dev/null 2>&1; then
         unusable "Wine cannot start here: $log"
     fi
-    wine "$1" /RegServer || { echo "The fake automation server cannot register itself"; exit 1; }
+    "$wine" "$1" /RegServer || { echo "The fake automation server cannot register itself"; exit 1; }
     touch "$folder/ready"
     echo "Wine prefix made in $((($(date +%s%N) - started) / 1000000)) ms"
     ;;
@@ -40,7 +42,7 @@ run)
         echo "Skipped: $(cat "$folder/unusable" 2>/dev/null || echo "no Wine prefix was made")"
         exit $skip
     fi
-    exec wine "$@"
+    exec "$wine" "$@"
     ;;
 end)
     wineserver -k 2>/dev/null
