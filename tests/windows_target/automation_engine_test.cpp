@@ -3,6 +3,8 @@
 // kind of failure (a failing operation, a server that dies, one that hangs).
 #include "batch/run_settings.h"
 #include "engine/automation/automation_engine.h"
+#include "engine/automation/com_support.h"
+#include "engine/automation/server_process.h"
 #include "tests/windows_target/wine_test_support.h"
 
 #include <gtest/gtest.h>
@@ -231,6 +233,28 @@ TEST(NotUtf8Name, FailsAsARunFailureBeforeReachingTheServer) {
         EXPECT_NE(std::string(failure.what()).find("is not UTF-8 text"), std::string::npos);
     }
     EXPECT_EQ(server.Calls(), (std::vector<std::string>{"GetSettings()", "SetOutputKind(0)"}));
+}
+
+// A time limit ends the process serving the engine, which COM started and
+// does not name; the proxy's marshaled form tells it, and finding it leaves
+// no reference behind that would keep the server alive.
+TEST(ServerProcess, ServingTheEngineIsFoundFromItsProxy) {
+    TempFolder folder;
+    FakeServer server(folder);
+    ASSERT_EQ(automation::UseComOnThisThread(), S_OK);
+    CLSID clsid;
+    ASSERT_EQ(CLSIDFromProgID(L"SPSS.APPLICATION", &clsid), S_OK);
+    automation::ComPtr<IUnknown> engine;
+    ASSERT_EQ(
+        CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown, engine.ReceiveVoid()),
+        S_OK);
+
+    const std::wstring program = automation::LocalServerProgram(clsid);
+    EXPECT_EQ(program, L"fake_automation_server.exe");
+    EXPECT_EQ(automation::ServerProcessId(engine.Get(), program), server.ProcessId());
+    EXPECT_EQ(automation::ServerProcessId(engine.Get(), L"other.exe"), 0u);
+    engine.Reset();
+    EXPECT_TRUE(server.WaitForEnd(kEndMs)) << "the server still runs after its release";
 }
 
 } // namespace
