@@ -12,6 +12,10 @@
 // Every failing HRESULT becomes an EngineError that names the operation, the
 // syntax file concerned and the system's text for the HRESULT. COM is
 // initialised once for each thread that creates an engine (com_support.h).
+//
+// Not yet here: a time limit, and ending a server that was released without
+// QuitEngine and stays. Both will end the serving process (server_process.h)
+// and what it started through a Job Object with kill-on-close.
 #pragma once
 
 #include "batch/statistics_engine.h"
