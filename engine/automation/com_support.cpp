@@ -1,6 +1,6 @@
 #include "engine/automation/com_support.h"
 
-#include "engine/automation/wide_text.h"
+#include "system/windows/wide_text.h"
 
 #include <new>
 

@@ -1,9 +1,9 @@
-#include "engine/automation/wide_text.h"
+#include "system/windows/wide_text.h"
 
 #include <cstdio>
 #include <stdexcept>
 
-namespace kalvero::automation {
+namespace kalvero {
 
 std::wstring WideFromUtf8(const std::string& utf8) {
     if (utf8.empty())
@@ -39,17 +39,17 @@ DWORD MessageId(HRESULT hr) {
     return static_cast<DWORD>(hr);
 }
 
-std::wstring MessageFor(HRESULT hr) {
+std::string MessageFor(DWORD id) {
     wchar_t* buffer = nullptr;
     const DWORD flags =
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-    const DWORD length = FormatMessageW(flags, nullptr, MessageId(hr), 0,
-                                        reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD length =
+        FormatMessageW(flags, nullptr, id, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text(buffer ? buffer : L"", length);
     LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
         text.pop_back();
-    return text;
+    return Utf8FromWide(text);
 }
 
 } // namespace
@@ -57,8 +57,13 @@ std::wstring MessageFor(HRESULT hr) {
 std::string SystemText(HRESULT hr) {
     char code[16];
     std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(hr));
-    const std::string text = Utf8FromWide(MessageFor(hr));
+    const std::string text = MessageFor(MessageId(hr));
     return text.empty() ? std::string(code) : text + " (" + code + ")";
 }
 
-} // namespace kalvero::automation
+std::string Win32Reason(DWORD error) {
+    const std::string text = MessageFor(error);
+    return text.empty() ? "error " + std::to_string(error) : text;
+}
+
+} // namespace kalvero

@@ -1,14 +1,15 @@
 // Text at the Windows boundary: UTF-8 inside the program, UTF-16 for the
-// system, and the system's own words for an HRESULT.
+// system, and the system's own words for an error.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
 
-namespace kalvero::automation {
+namespace kalvero {
 
-// Throws std::invalid_argument when utf8 is not valid UTF-8.
+// Throws std::invalid_argument when utf8 is not valid UTF-8 ("The name ... is
+// not UTF-8 text").
 std::wstring WideFromUtf8(const std::string& utf8);
 std::string Utf8FromWide(const std::wstring& wide);
 
@@ -17,4 +18,8 @@ std::string Utf8FromWide(const std::wstring& wide);
 // no text for it.
 std::string SystemText(HRESULT hr);
 
-} // namespace kalvero::automation
+// The system's text for a Win32 error (GetLastError), as a message ends in it:
+// "Access is denied."; "error 1234" when the system has no text for it.
+std::string Win32Reason(DWORD error);
+
+} // namespace kalvero
