@@ -26,6 +26,20 @@ std::string Seconds(std::chrono::seconds limit) {
     return std::to_string(limit.count()) + " s";
 }
 
+// Why COM could not create the server. "Class not registered" for a class
+// that is registered means (in Wine, which starts a local server from the
+// client) that its program could not be started: it is missing, or its
+// process did not come up.
+std::string WhyNotCreated(HRESULT hr, const CLSID& server) {
+    const std::wstring program = LocalServerPath(server);
+    if (hr != REGDB_E_CLASSNOTREG || program.empty())
+        return SystemText(hr);
+    const std::string shown = Utf8FromWide(program);
+    if (GetFileAttributesW(program.c_str()) == INVALID_FILE_ATTRIBUTES)
+        return "its server " + shown + " is not there (" + SystemText(hr) + ")";
+    return "its server " + shown + " did not start (" + SystemText(hr) + ")";
+}
+
 } // namespace
 
 std::string CreationFailure(const std::string& progId, const std::string& reason) {
@@ -38,7 +52,7 @@ AutomationServer::AutomationServer(const CLSID& server, const std::string& progI
     const HRESULT hr = CoCreateInstance(server, nullptr, CLSCTX_LOCAL_SERVER,
                                         __uuidof(IEngineApplication), application_.ReceiveVoid());
     if (FAILED(hr))
-        throw EngineError(CreationFailure(progId, SystemText(hr)));
+        throw EngineError(CreationFailure(progId, WhyNotCreated(hr, server)));
     const DWORD process = ServerProcessId(application_.Get(), LocalServerProgram(server));
     try {
         if (process == 0)

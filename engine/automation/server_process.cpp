@@ -61,7 +61,7 @@ bool SameName(const std::wstring& a, const wchar_t* b) {
 
 } // namespace
 
-std::wstring LocalServerProgram(const CLSID& server) {
+std::wstring LocalServerPath(const CLSID& server) {
     wchar_t clsid[40];
     StringFromGUID2(server, clsid, 40);
     const std::wstring key = std::wstring(L"CLSID\\") + clsid + L"\\LocalServer32";
@@ -71,12 +71,15 @@ std::wstring LocalServerProgram(const CLSID& server) {
                      &size) != ERROR_SUCCESS)
         return {};
     // "C:\Program Files\...\server.exe" /Automation, or the same unquoted.
-    std::wstring program(command);
+    const std::wstring program(command);
     if (!program.empty() && program[0] == L'"')
-        program = program.substr(1, program.find(L'"', 1) - 1);
-    else
-        program = program.substr(0, program.find(L' '));
-    return program.substr(program.find_last_of(L"\\/") + 1);
+        return program.substr(1, program.find(L'"', 1) - 1);
+    return program.substr(0, program.find(L' '));
+}
+
+std::wstring LocalServerProgram(const CLSID& server) {
+    const std::wstring path = LocalServerPath(server);
+    return path.substr(path.find_last_of(L"\\/") + 1);
 }
 
 DWORD ServerProcessId(IUnknown* proxy, const std::wstring& program) {

@@ -17,8 +17,9 @@
 
 namespace kalvero::automation {
 
-// The file name (no folder) of the program registered as the class's local
-// server (LocalServer32), or nothing when there is none.
+// The program registered as the class's local server (LocalServer32), or
+// nothing when there is none; LocalServerProgram: its file name alone.
+std::wstring LocalServerPath(const CLSID& server);
 std::wstring LocalServerProgram(const CLSID& server);
 
 // The id of the process of program that serves proxy; 0 when it cannot be
