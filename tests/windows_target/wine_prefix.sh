@@ -10,6 +10,11 @@
 # installed. Where Wine cannot start, setup says why in FOLDER/unusable and
 # every step exits with 77, which ctest counts as skipped. KALVERO_WINE names
 # another wine program (a missing one shows what happens without Wine).
+#
+# Setup also makes two small file systems for the tests' outputs (root only;
+# otherwise FOLDER/volumes.unusable says why and the tests that need them are
+# skipped): FOLDER/read-only, which holds "wave 1.sps" and takes no file, and
+# FOLDER/full (1 MiB), which the tests fill.
 set -uo pipefail
 skip=77
 action=$1 folder=$2
@@ -24,9 +29,28 @@ unusable() {
     exit $skip
 }
 
+unmount_volumes() {
+    for volume in "$folder/read-only" "$folder/full"; do
+        mountpoint -q "$volume" 2>/dev/null && umount -l "$volume"
+    done
+}
+
+make_volumes() {
+    mkdir -p "$folder/read-only" "$folder/full"
+    local why
+    if ! why=$(mount -t tmpfs -o size=64k tmpfs "$folder/read-only" 2>&1) ||
+        ! printf 'LIST.\r\n' >"$folder/read-only/wave 1.sps" ||
+        ! why=$(mount -o remount,ro "$folder/read-only" 2>&1) ||
+        ! why=$(mount -t tmpfs -o size=1m tmpfs "$folder/full" 2>&1); then
+        echo "no small file systems can be mounted here: $why" >"$folder/volumes.unusable"
+        unmount_volumes
+    fi
+}
+
 case $action in
 setup)
-    rm -rf "$folder" && mkdir -p "$folder" || exit 1
+    unmount_volumes
+    rm -rf --one-file-system "$folder" && mkdir -p "$folder" || exit 1
     command -v "$wine" >/dev/null || unusable "Wine is not installed (Debian packages wine, wine64)"
     started=$(date +%s%N)
     if ! log=$("$wine" wineboot --init 2>&1) || ! "$wine" reg add 'HKCU\Software\Wine\Drivers' \
@@ -34,6 +58,7 @@ setup)
         unusable "Wine cannot start here: $log"
     fi
     "$wine" "$1" /RegServer || { echo "The fake automation server cannot register itself"; exit 1; }
+    make_volumes
     touch "$folder/ready"
     echo "Wine prefix made in $((($(date +%s%N) - started) / 1000000)) ms"
     ;;
@@ -47,7 +72,8 @@ run)
 end)
     wineserver -k 2>/dev/null
     wineserver -w 2>/dev/null
-    rm -rf "$folder"
+    unmount_volumes
+    rm -rf --one-file-system "$folder"
     ;;
 *)
     echo "usage: $0 setup|run|end FOLDER [...]" >&2

@@ -1,7 +1,6 @@
 #include "tests/windows_target/fake_server/fake_journal.h"
 
 #include <cstdlib>
-#include <map>
 #include <mutex>
 #include <sstream>
 
@@ -56,22 +55,63 @@ void Journal(const std::string& line) {
     CloseHandle(file);
 }
 
+namespace {
+
+// How many calls of operation the journal holds: the servers that share a
+// journal (one after another, or side by side) count their calls together.
+int CallsInJournal(const std::string& operation) {
+    static const std::wstring path = Environment(L"KALVERO_FAKE_JOURNAL");
+    std::lock_guard<std::mutex> lock(journalMutex);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    std::string text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        text.append(chunk, got);
+    CloseHandle(file);
+    int calls = 0;
+    const std::string start = operation + "(";
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (line.compare(0, start.size(), start) == 0)
+            ++calls;
+    return calls;
+}
+
+} // namespace
+
 HRESULT Call(const std::string& operation, const std::string& arguments) {
     static const Fault fault = PlannedFault();
-    static std::map<std::string, int> calls;
     Journal(operation + "(" + arguments + ")");
-    int call;
-    {
-        std::lock_guard<std::mutex> lock(journalMutex);
-        call = ++calls[operation];
-    }
-    if (operation != fault.operation || call != fault.call)
+    if (operation != fault.operation || CallsInJournal(operation) != fault.call)
         return S_OK;
-    if (fault.action == "hang")
+    if (fault.action == "silent")
+        return S_FALSE;
+    if (fault.action == "spawn-and-hang")
+        SpawnChild();
+    if (fault.action == "hang" || fault.action == "spawn-and-hang")
         Sleep(INFINITE);
     if (fault.action == "die")
         TerminateProcess(GetCurrentProcess(), 3);
     return static_cast<HRESULT>(std::strtoul(fault.action.c_str(), nullptr, 0));
+}
+
+void SpawnChild() {
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring command = std::wstring(L"\"") + exe + L"\" /Child";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        nullptr, &startup, &started))
+        return;
+    Journal("child " + std::to_string(started.dwProcessId));
+    CloseHandle(started.hThread);
+    CloseHandle(started.hProcess);
 }
 
 } // namespace kalvero::fake

@@ -159,8 +159,8 @@ HRESULT WriteOutput(BSTR path, const std::string& what, const std::wstring& synt
 
 HRESULT STDMETHODCALLTYPE SaveDocument(FakeObject* self, BSTR path) {
     const HRESULT planned = Call("SaveDocument", Utf8(path));
-    if (FAILED(planned))
-        return planned;
+    if (planned != S_OK)
+        return FAILED(planned) ? planned : S_OK;
     const bool draft = self->kind == Kind::DraftDocument;
     return WriteOutput(
         path, draft ? "{\\rtf1 KALVERO fake Draft document}" : "KALVERO fake Viewer document",
@@ -172,8 +172,8 @@ HRESULT STDMETHODCALLTYPE ExportText(FakeObject* self, long what, BSTR path, lon
     const HRESULT planned =
         Call("ExportText", std::to_string(what) + ", " + Utf8(path) + ", " +
                                std::to_string(option1) + ", " + std::to_string(option2));
-    if (FAILED(planned))
-        return planned;
+    if (planned != S_OK)
+        return FAILED(planned) ? planned : S_OK;
     return WriteOutput(path, "KALVERO fake Text export", self->syntaxFile);
 }
 

@@ -9,6 +9,8 @@
 //   fake_automation_server -Embedding   (as COM starts it) serves one client
 //                                       and ends when it has released every
 //                                       object
+//   fake_automation_server /Child       waits for good (a process the server
+//                                       started, which must end with it)
 //
 // What it records and how it is made to fail: fake_journal.h.
 #include "tests/windows_target/fake_server/fake_journal.h"
@@ -122,5 +124,7 @@ int Serve() {
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "/RegServer") == 0)
         return kalvero::fake::Register();
+    if (argc > 1 && std::strcmp(argv[1], "/Child") == 0)
+        Sleep(INFINITE);
     return kalvero::fake::Serve();
 }
