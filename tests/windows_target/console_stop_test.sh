@@ -18,10 +18,11 @@ failures=0
 
 # The fake servers of this prefix that still run (Linux process ids).
 servers() {
-    local pid
-    for pid in $(pgrep -f fake_automation_server); do
-        tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qx "WINEPREFIX=$folder/prefix" &&
-            echo "$pid"
+    local process
+    for process in /proc/[0-9]*; do
+        { tr '\0' ' ' <"$process/cmdline"; } 2>/dev/null | grep -q fake_automation_server &&
+            { tr '\0' '\n' <"$process/environ"; } 2>/dev/null |
+            grep -qx "WINEPREFIX=$folder/prefix" && echo "${process#/proc/}"
     done
 }
 finish() {
