@@ -164,6 +164,7 @@ public:
         if (server.Ended())
             return;
         server.Call("QuitEngine", {}, [&] { return server.Application()->QuitEngine(); });
+        server.Quit();
     }
 
 private:

@@ -5,6 +5,7 @@
 #include "engine/automation/server_process.h"
 #include "system/windows/wide_text.h"
 
+#include <mutex>
 #include <stdexcept>
 
 namespace kalvero::automation {
@@ -49,6 +50,12 @@ std::string CreationFailure(const std::string& progId, const std::string& reason
 AutomationServer::AutomationServer(const CLSID& server, const std::string& progId,
                                    std::chrono::seconds timeLimit)
     : progId_(progId), timeLimit_(timeLimit) {
+    // One creation at a time in this program, up to the server's process
+    // being held: the workers of a batch create their servers at once, and
+    // Wine's COM then fails one activation now and then (0xC0000005), or
+    // hands the server that one worker's activation started to another.
+    static std::mutex oneAtATime;
+    const std::lock_guard<std::mutex> creating(oneAtATime);
     const HRESULT hr = CoCreateInstance(server, nullptr, CLSCTX_LOCAL_SERVER,
                                         __uuidof(IEngineApplication), application_.ReceiveVoid());
     if (FAILED(hr))
@@ -70,6 +77,8 @@ AutomationServer::AutomationServer(const CLSID& server, const std::string& progI
 }
 
 AutomationServer::~AutomationServer() {
+    if (job_ && !quit_)
+        job_->EndAll();
     settings_.Reset();
     application_.Reset();
     if (job_ && !job_->WaitForEnd(kEndOnItsOwnMs))

@@ -27,8 +27,10 @@ public:
     // be told is driven all the same, only not ended by a stop.
     AutomationServer(const CLSID& server, const std::string& progId,
                      std::chrono::seconds timeLimit);
-    // Releases the server's objects, gives its process a moment to end on
-    // its own, then ends it with everything it started.
+    // Ends the server with everything it started. One that was told to quit
+    // gets its objects released first and a moment to end on its own; one
+    // that was not is ended first, since it may hang in a call and would not
+    // answer the release.
     ~AutomationServer();
     AutomationServer(const AutomationServer&) = delete;
     AutomationServer& operator=(const AutomationServer&) = delete;
@@ -50,6 +52,8 @@ public:
     // Whether the server's process has ended (or was ended): its objects
     // answer no more.
     bool Ended() const;
+    // QuitEngine went through.
+    void Quit() { quit_ = true; }
 
 private:
     [[noreturn]] void Fail(HRESULT hr, const std::string& operation,
@@ -61,6 +65,7 @@ private:
     ComPtr<IEngineApplication> application_;
     ComPtr<IEngineSettings> settings_;
     std::optional<CallWatch::Clock::time_point> syntaxFileDeadline_;
+    bool quit_ = false;
     std::unique_ptr<CallWatch> watch_;
 };
 
