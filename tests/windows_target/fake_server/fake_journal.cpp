@@ -45,13 +45,21 @@ void Journal(const std::string& line) {
     if (path.empty())
         return;
     std::lock_guard<std::mutex> lock(journalMutex);
-    HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | FILE_APPEND_DATA,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
+    // Servers side by side share the journal, and Wine's appends from two
+    // processes at once can overwrite each other: each line is written
+    // under a lock on a byte beyond the data.
+    OVERLAPPED lockByte{};
+    lockByte.OffsetHigh = 0x40000000;
+    LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockByte);
     const std::string text = line + "\n";
     DWORD written = 0;
     WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    UnlockFileEx(file, 0, 1, 0, &lockByte);
     CloseHandle(file);
 }
 
