@@ -53,6 +53,15 @@ for _ in $(seq 1200); do
 done
 check 'grep -q "^RunSyntaxFile(" "$work/journal.txt"' "the server never ran the syntax file"
 kill -INT "$run"
+# A clean stop takes a moment; one that never comes fails the test (60 s).
+for _ in $(seq 1200); do
+    kill -0 "$run" 2>/dev/null || break
+    sleep 0.05
+done
+if kill -0 "$run" 2>/dev/null; then
+    echo "FAILED: kalvero-run did not stop within 60 s of Ctrl+C"
+    exit 1
+fi
 wait "$run"
 status=$?
 run=""

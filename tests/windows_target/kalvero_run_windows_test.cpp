@@ -324,8 +324,8 @@ TEST(Targets, AFullDiskPublishesNothingAndSaysSo) {
         EXPECT_THAT(NamesIn(here), ::testing::UnorderedElementsAre("wave 1.sps", "filler"));
     }
     EXPECT_TRUE(server.WaitForEnd(kEndMs));
-    DeleteFileW(WideFromUtf8(here + "\\filler").c_str());
-    DeleteFileW(WideFromUtf8(file).c_str());
+    for (const std::string& name : NamesIn(here))
+        DeleteFileW(WideFromUtf8(here + "\\" + name).c_str());
     RemoveDirectoryW(WideFromUtf8(here).c_str());
 }
 

@@ -112,15 +112,15 @@ TEST(PendingOutput, AFolderThatTakesNoFileOrAnEmptyWriteFailsNamingTheTarget) {
     EXPECT_FALSE(FileExists(target));
 }
 
-// The processes whose parent is parent.
-std::vector<DWORD> ChildrenOf(DWORD parent) {
+// The processes whose parent is parent and whose program is named name.
+std::vector<DWORD> ChildrenOf(DWORD parent, const std::wstring& name) {
     std::vector<DWORD> children;
     const Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry;
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.Get(), &entry); more;
          more = Process32NextW(snapshot.Get(), &entry))
-        if (entry.th32ParentProcessID == parent)
+        if (entry.th32ParentProcessID == parent && lstrcmpiW(entry.szExeFile, name.c_str()) == 0)
             children.push_back(entry.th32ProcessID);
     return children;
 }
@@ -141,10 +141,10 @@ TEST(ProcessJob, EndsTheProcessAndWhatItHadStarted) {
         CloseHandle(started.hThread);
         std::vector<DWORD> children;
         for (int wait = 0; wait < 500 && children.empty(); ++wait) {
-            children = ChildrenOf(started.dwProcessId);
+            children = ChildrenOf(started.dwProcessId, L"fake_automation_server.exe");
             Sleep(20);
         }
-        ASSERT_EQ(children.size(), 1u) << "cmd started nothing within 10 s";
+        ASSERT_EQ(children.size(), 1u) << "cmd started no child within 10 s";
         const Handle child(OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, children[0]));
         {
             ProcessJob job(started.dwProcessId);
