@@ -55,6 +55,10 @@ public:
     virtual std::string AbsolutePath(const std::string& name) = 0;
     // Whether path is absolute on this system.
     virtual bool IsAbsolute(const std::string& path) const = 0;
+    // What a file name in a folder is known by: two names with the same key
+    // name the same file. The name itself where names are told apart byte
+    // for byte; Windows ignores their case.
+    virtual std::string NameKey(const std::string& name) const { return name; }
 
     // The whole content of a syntax list file. Throws "Cannot open the list
     // file NAME: reason" when it cannot be read or is not a regular file (a

@@ -23,7 +23,7 @@ std::string PlaceThrough(const std::string& path, FileSystem& files, FolderKey f
             return IdKey('f', *file);
     const std::string folder = folderKey(FolderOf(target));
     if (!folder.empty())
-        return folder + "/" + NameOf(target);
+        return folder + "/" + files.NameKey(NameOf(target));
     return "p" + files.AbsolutePath(target);
 }
 

@@ -29,11 +29,13 @@ const option kLongOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// A whole number from min to max, or a usage error naming option.
-long WholeNumber(const std::string& text, const std::string& option, long min, long max) {
+// A whole number from min to max, or a usage error naming option. Long
+// long: a long has 32 bits on Windows, too few for 100 years in seconds.
+long long WholeNumber(const std::string& text, const std::string& option, long long min,
+                      long long max) {
     char* end = nullptr;
     errno = 0;
-    const long value = std::strtol(text.c_str(), &end, 10);
+    const long long value = std::strtoll(text.c_str(), &end, 10);
     if (text.empty() || *end != '\0' || errno == ERANGE || value < min || value > max)
         throw UsageError(option + " " + text + ": a whole number from " + std::to_string(min) +
                          " to " + std::to_string(max) + " is needed");
@@ -89,7 +91,7 @@ void Take(Options& options, int option, const std::string& value) {
         options.count = true;
         break;
     case kPick:
-        options.pick = WholeNumber(value, "--pick", 1, 1000000000L);
+        options.pick = static_cast<long>(WholeNumber(value, "--pick", 1, 1000000000L));
         break;
     case 'n':
         options.dryRun = true;
@@ -122,9 +124,9 @@ void CheckCombination(const Options& options, bool anyEntry) {
 std::chrono::seconds ParseDuration(const std::string& text, const std::string& option) {
     static const struct {
         char unit;
-        long seconds;
+        long long seconds;
     } kUnits[] = {{'s', 1}, {'m', 60}, {'h', 3600}, {'d', 86400}};
-    long unit = 1;
+    long long unit = 1;
     std::string number = text;
     for (const auto& known : kUnits)
         if (!number.empty() && number.back() == known.unit) {
@@ -132,7 +134,7 @@ std::chrono::seconds ParseDuration(const std::string& text, const std::string& o
             number.pop_back();
         }
     // Up to 100 years: beyond that a limit means nothing.
-    const long most = 100L * 366 * 86400 / unit;
+    const long long most = 100LL * 366 * 86400 / unit;
     try {
         return std::chrono::seconds(WholeNumber(number, option, 1, most) * unit);
     } catch (const UsageError&) {

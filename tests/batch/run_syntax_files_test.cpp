@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 namespace kalvero {
 namespace {
 
@@ -225,6 +223,7 @@ TEST(RunFailureTest, OutputsThatWouldReplaceInputsOrOtherOutputsAreRefused) {
          "would replace the output written in this run for"},
         {"the same syntax file twice", InputMode::SyntaxFiles, {"a.sps", "a.sps"}, {}, 2, ""},
     };
+    std::vector<std::string> skipped;
     for (const Case& c : cases) {
         testing::TempDir dir;
         RunSettings settings = Files({}, OutputFormat::Text);
@@ -236,7 +235,8 @@ TEST(RunFailureTest, OutputsThatWouldReplaceInputsOrOtherOutputsAreRefused) {
                 dir.Write(name, "LIST.\n");
             } else {
                 dir.Write(entry.substr(arrow + 1), "LIST.\n");
-                ASSERT_EQ(::symlink(entry.substr(arrow + 1).c_str(), dir.Path(name).c_str()), 0);
+                if (!testing::MakeSymbolicLink(entry.substr(arrow + 1), dir.Path(name)))
+                    skipped.push_back(c.what);
             }
             settings.entries.push_back(dir.Path(name));
         }
@@ -246,6 +246,8 @@ TEST(RunFailureTest, OutputsThatWouldReplaceInputsOrOtherOutputsAreRefused) {
             dir.Write(syntax, "LIST.\n");
             settings.entries.push_back(dir.Write(list.substr(0, colon), dir.Path(syntax) + "\n"));
         }
+        if (!skipped.empty() && skipped.back() == c.what)
+            continue;
         RunRig rig;
         rig.engines.script.writeFiles = true;
         StartRun(settings, rig.progress, rig.services);
@@ -258,6 +260,8 @@ TEST(RunFailureTest, OutputsThatWouldReplaceInputsOrOtherOutputsAreRefused) {
             EXPECT_EQ(rig.messages.texts[0], kCompletionMessage) << c.what;
         }
     }
+    if (!skipped.empty())
+        GTEST_SKIP() << "this system makes no symbolic links: not run: " << skipped.front();
 }
 
 TEST(RunFailureTest, MoreEntriesThanA16BitCountFailsBeforeAnythingRuns) {

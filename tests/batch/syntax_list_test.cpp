@@ -1,13 +1,9 @@
 #include "batch/syntax_list.h"
-#include "system/local_file_system.h"
 #include "tests/support/fakes.h"
+#include "tests/support/native_file_system.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
-
-#include <dirent.h>
 
 namespace kalvero {
 namespace {
@@ -17,7 +13,7 @@ using testing::RunRig;
 using testing::TempDir;
 
 std::vector<std::string> ReadAllLines(const std::string& path) {
-    LocalFileSystem files;
+    testing::NativeFileSystem files;
     return SplitListLines(files.ReadListFile(path));
 }
 
@@ -170,7 +166,8 @@ TEST(RunSyntaxListsTest, MissingListAfterTwoGoodOnesStopsWithItsReason) {
     ASSERT_EQ(rig.messages.texts.size(), 1u);
     const std::string& text = rig.messages.texts[0];
     EXPECT_NE(text.find("at entry 3 (" + dir.Path("missing.txt") + ")"), std::string::npos) << text;
-    EXPECT_NE(text.find("No such file or directory"), std::string::npos);
+    EXPECT_NE(text.find(testing::MissingFileReason(dir.Path("missing.txt"))), std::string::npos)
+        << text;
     EXPECT_NE(text.find("Syntaxes executed before: 2"), std::string::npos);
 }
 
@@ -191,27 +188,16 @@ TEST(RunSyntaxListsTest, FailureMessageNamesTheListLineAndTheSyntaxFile) {
     EXPECT_NE(text.find("Syntaxes executed before: 1"), std::string::npos);
 }
 
-int OpenDescriptors() {
-    int count = 0;
-    if (DIR* fds = opendir("/proc/self/fd")) {
-        while (readdir(fds))
-            ++count;
-        closedir(fds);
-    }
-    return count;
-}
-
 TEST(RunSyntaxListsTest, FailedListRunClosesItsFileSoLaterRunsWork) {
     TempDir dir;
     const std::string list = dir.Write("list.txt", "/s/a.sps\n/s/b.sps\n");
-    const int before = OpenDescriptors();
     {
         RunRig rig;
         rig.engines.script.onRun = [](int, const std::string&) { throw EngineError("boom"); };
         StartRun(Lists({list}), rig.progress, rig.services);
         ASSERT_EQ(rig.messages.texts.size(), 1u);
     }
-    EXPECT_EQ(OpenDescriptors(), before);
+    EXPECT_FALSE(testing::HeldOpen(list));
     RunRig again;
     StartRun(Lists({list}), again.progress, again.services);
     EXPECT_EQ(again.Only("RunSyntaxFile").size(), 2u);
@@ -275,8 +261,7 @@ TEST(RunSyntaxListsTest, AListChangedDuringTheRunIsNotReadAgain) {
 // once, naming the file; and a 1 MB name in a failure stays a short message.
 TEST(RunSyntaxListsTest, NonRegularListFilesAreRefusedAtOnceAndLongNamesShortened) {
     TempDir dir;
-    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
-    for (const std::string& list : {dir.Path("fifo"), std::string("/dev/zero")}) {
+    for (const std::string& list : testing::NonRegularFiles(dir.Path("fifo"))) {
         RunRig rig;
         StartRun(Lists({list}), rig.progress, rig.services);
         ASSERT_EQ(rig.messages.texts.size(), 1u);
@@ -295,7 +280,7 @@ TEST(RunSyntaxListsTest, NonRegularListFilesAreRefusedAtOnceAndLongNamesShortene
 
 TEST(SyntaxListFileTest, ADirectoryOrAPathWithANulByteIsNoListFile) {
     TempDir dir;
-    LocalFileSystem files;
+    testing::NativeFileSystem files;
     EXPECT_THROW(files.ReadListFile(dir.Path("")), std::runtime_error);
     EXPECT_THROW(files.ReadListFile(std::string("/tmp/a\0b", 8)), std::runtime_error);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
 
@@ -65,7 +66,7 @@ private:
             factory_.written.push_back(path);
         }
         if (factory_.script.writeFiles)
-            std::ofstream(path, std::ios::binary) << "output\n";
+            std::ofstream(std::filesystem::u8path(path), std::ios::binary) << "output\n";
     }
     RecordingFactory& factory_;
     std::shared_ptr<EngineDocument> real_;

@@ -7,7 +7,7 @@
 
 #include "batch/run_command.h"
 #include "batch/statistics_engine.h"
-#include "system/local_file_system.h"
+#include "tests/support/native_file_system.h"
 
 #include <functional>
 #include <memory>
@@ -123,7 +123,7 @@ struct RunRig {
     RecordingProgress progress{log};
     FakeMessages messages{log};
     FakeShutDown shutDown{log};
-    LocalFileSystem files;
+    NativeFileSystem files;
     RunServices services{engines, messages, shutDown, files};
 
     // The log entries that start with prefix, in order.

@@ -58,27 +58,6 @@ std::vector<std::string> EngineTestFolder::LeftInTemporary() const {
     return names;
 }
 
-std::string WriteFile(const std::string& path, const std::string& bytes) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
-    if (!out)
-        throw std::runtime_error("cannot write " + path);
-    return path;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-}
-
-bool Exists(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
-}
-
 std::vector<std::string> NamesIn(const std::string& folder) {
     std::vector<std::string> names;
     if (DIR* dir = ::opendir(folder.c_str())) {
@@ -90,16 +69,6 @@ std::vector<std::string> NamesIn(const std::string& folder) {
         ::closedir(dir);
     }
     return names;
-}
-
-WorkingDirectory::WorkingDirectory(const std::string& folder)
-    : saved_(std::filesystem::current_path().string()) {
-    std::filesystem::current_path(folder);
-}
-
-WorkingDirectory::~WorkingDirectory() {
-    std::error_code ignored;
-    std::filesystem::current_path(saved_, ignored);
 }
 
 EnvironmentVariable::EnvironmentVariable(const char* name, const std::string& value) : name_(name) {

@@ -1,8 +1,11 @@
 // Helpers for the tests of the PSPP engine: a private folder for each test
 // (with its own TMPDIR, so that every temporary the engine or pspp leaves
-// behind is seen), files written byte for byte, the working directory, and
-// the child processes of this test.
+// behind is seen), the names in a folder, environment variables, and the
+// child processes of this test. Files written byte for byte and the working
+// directory: temp_dir.h.
 #pragma once
+
+#include "tests/support/temp_dir.h"
 
 #include <QTemporaryDir>
 
@@ -39,24 +42,8 @@ private:
     bool hadTmpdir_ = false;
 };
 
-// Writes bytes to path (creating folders above it) and returns path.
-std::string WriteFile(const std::string& path, const std::string& bytes);
-std::string ReadFile(const std::string& path);
-bool Exists(const std::string& path);
 // The names in folder (not recursive), "." and ".." left out.
 std::vector<std::string> NamesIn(const std::string& folder);
-
-// Changes the working directory for its lifetime.
-class WorkingDirectory {
-public:
-    explicit WorkingDirectory(const std::string& folder);
-    ~WorkingDirectory();
-    WorkingDirectory(const WorkingDirectory&) = delete;
-    WorkingDirectory& operator=(const WorkingDirectory&) = delete;
-
-private:
-    std::string saved_;
-};
 
 // Sets an environment variable for its lifetime.
 class EnvironmentVariable {
