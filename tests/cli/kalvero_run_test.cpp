@@ -4,6 +4,11 @@
 #include "tests/cli/kalvero_run_fixture.h"
 
 #include <map>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace kalvero {
 namespace {
@@ -260,6 +265,61 @@ TEST_F(KalveroRunTest, DryRunsPrintThePlanAndRunNothing) {
     const testing::CommandResult unwritten = testing::RunCommand(full);
     EXPECT_EQ(unwritten.exitCode, 1);
     EXPECT_THAT(unwritten.errors, HasSubstr("cannot write to standard output"));
+}
+
+// What kalvero-run writes to a terminal of the given columns and TERM: run
+// on a pseudo-terminal of its own, ended after two minutes at most.
+std::string OnTerminal(const testing::Command& command, const char* term, int columns) {
+    struct winsize size {};
+    size.ws_row = 24;
+    size.ws_col = static_cast<unsigned short>(columns);
+    int terminal = -1;
+    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
+    if (pid == 0) {
+        ::setenv("TERM", term, 1);
+        if (::chdir(command.folder.c_str()) == 0) {
+            std::vector<char*> argv{const_cast<char*>(command.program.c_str())};
+            for (const std::string& argument : command.arguments)
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            argv.push_back(nullptr);
+            ::execv(argv[0], argv.data());
+        }
+        ::_exit(127);
+    }
+    std::string written;
+    char buffer[4096];
+    pollfd ready{terminal, POLLIN, 0};
+    while (::poll(&ready, 1, 120000) == 1) {
+        const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+        if (got <= 0)
+            break; // EIO: the program and its terminal are gone
+        written.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    ::close(terminal);
+    return written;
+}
+
+// On a terminal, one live line that never wraps; with TERM=dumb, plain lines
+// without a single escape code.
+TEST_F(KalveroRunTest, ALiveLineOnlyWhereTheTerminalUnderstandsIt) {
+    WriteFile(folder_.Path("a-name-wider-than-the-terminal.sps"), Tiny(4));
+    const testing::Command command =
+        CommandOf({"-f", "text", "a-name-wider-than-the-terminal.sps", "b.sps"});
+    const std::string live = OnTerminal(command, "xterm", 30);
+    const std::string progress = live.substr(0, live.find("2 syntax files:"));
+    EXPECT_THAT(progress, HasSubstr("\033[K"));
+    // Each drawing goes from a carriage return to the clearing of the rest
+    // of the line.
+    for (std::size_t at = progress.find('\r'); at != std::string::npos;
+         at = progress.find('\r', at + 1)) {
+        const std::string drawn = progress.substr(at + 1, progress.find("\033[K", at) - at - 1);
+        EXPECT_LE(drawn.size(), 29u) << drawn;
+    }
+    const std::string plain = OnTerminal(command, "dumb", 30);
+    EXPECT_THAT(plain, HasSubstr("] start "));
+    EXPECT_THAT(plain, Not(HasSubstr("\033")));
 }
 
 } // namespace
