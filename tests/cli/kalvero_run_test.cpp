@@ -270,20 +270,28 @@ TEST_F(KalveroRunTest, DryRunsPrintThePlanAndRunNothing) {
 // What kalvero-run writes to a terminal of the given columns and TERM: run
 // on a pseudo-terminal of its own, ended after two minutes at most.
 std::string OnTerminal(const testing::Command& command, const char* term, int columns) {
+    // Everything the child needs is made before the fork: between fork and
+    // exec a threaded program may only make system calls.
+    std::vector<char*> argv{const_cast<char*>(command.program.c_str())};
+    for (const std::string& argument : command.arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    std::vector<std::string> variables{std::string("TERM=") + term};
+    for (char** variable = environ; *variable != nullptr; ++variable)
+        if (std::string(*variable).rfind("TERM=", 0) != 0)
+            variables.emplace_back(*variable);
+    std::vector<char*> envp;
+    for (std::string& variable : variables)
+        envp.push_back(variable.data());
+    envp.push_back(nullptr);
     struct winsize size {};
     size.ws_row = 24;
     size.ws_col = static_cast<unsigned short>(columns);
     int terminal = -1;
     const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
     if (pid == 0) {
-        ::setenv("TERM", term, 1);
-        if (::chdir(command.folder.c_str()) == 0) {
-            std::vector<char*> argv{const_cast<char*>(command.program.c_str())};
-            for (const std::string& argument : command.arguments)
-                argv.push_back(const_cast<char*>(argument.c_str()));
-            argv.push_back(nullptr);
-            ::execv(argv[0], argv.data());
-        }
+        if (::chdir(command.folder.c_str()) == 0)
+            ::execve(argv[0], argv.data(), envp.data());
         ::_exit(127);
     }
     std::string written;
