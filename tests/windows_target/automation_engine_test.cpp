@@ -24,20 +24,16 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::StartsWith;
+using windows_testing::ExpectedCalls;
 using windows_testing::FakeServer;
+using windows_testing::FileCalls;
 using windows_testing::FileExists;
 using windows_testing::NamesIn;
+using windows_testing::OutputOf;
+using windows_testing::SavedAs;
 using windows_testing::TestFolder;
 
 constexpr DWORD kEndMs = 30000;
-
-// The output a syntax file gets, and where the engine has the server save it.
-std::string OutputOf(const std::string& file, OutputFormat format) {
-    return OutputPathFor(file, TraitsOf(format).extension);
-}
-std::string SavedAs(const std::string& output) {
-    return FolderOf(output) + "\\~kalvero-*-" + NameOf(output);
-}
 
 // One syntax file's conversation, as the batch has it (batch/engine_session.h).
 void RunOne(EngineApplication& engine, OutputFormat format, const std::string& file) {
@@ -64,27 +60,6 @@ void RunLikeTheBatch(OutputFormat format, const std::vector<std::string>& files,
     for (const std::string& file : files)
         RunOne(*engine, format, file);
     engine->QuitEngine();
-}
-
-std::vector<std::string> FileCalls(OutputFormat format, const std::string& file) {
-    const FormatTraits& traits = TraitsOf(format);
-    const std::string saved = SavedAs(OutputOf(file, format));
-    return {"RunSyntaxFile(" + file + ", -1)",
-            traits.document == DocumentKind::Viewer ? "CurrentViewerDocument()"
-                                                    : "CurrentDraftDocument()",
-            traits.write == WriteMethod::SaveDocument ? "SaveDocument(" + saved + ")"
-                                                      : "ExportText(1, " + saved + ", 1, 0)",
-            "CloseDocument()"};
-}
-
-std::vector<std::string> ExpectedCalls(OutputFormat format, const std::vector<std::string>& files) {
-    std::vector<std::string> calls = {
-        "GetSettings()", "SetOutputKind(" + std::to_string(TraitsOf(format).outputKind) + ")"};
-    for (const std::string& file : files)
-        for (const std::string& call : FileCalls(format, file))
-            calls.push_back(call);
-    calls.push_back("QuitEngine()");
-    return calls;
 }
 
 struct FormatCase {

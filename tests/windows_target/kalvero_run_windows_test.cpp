@@ -4,7 +4,6 @@
 // and each fault failing clearly and leaving nothing behind: a failing
 // operation, a package that cannot start, a hanging server stopped by the
 // time limit, a target that takes no file, a full disk.
-#include "batch/file_system.h"
 #include "batch/run_settings.h"
 #include "system/windows/handle.h"
 #include "system/windows/wide_text.h"
@@ -41,19 +40,6 @@ ProgramRun KalveroRun(const std::vector<std::string>& arguments, const std::stri
 
 std::string Output(const std::string& file, const char* extension) {
     return OutputPathFor(file, extension);
-}
-
-// The calls one syntax file gets, the output saved into a temporary beside it.
-std::vector<std::string> FileCalls(const std::string& file, OutputFormat format) {
-    const FormatTraits& traits = TraitsOf(format);
-    const std::string output = OutputPathFor(file, traits.extension);
-    const std::string saved = FolderOf(output) + "\\~kalvero-*-" + NameOf(output);
-    return {"RunSyntaxFile(" + file + ", -1)",
-            traits.document == DocumentKind::Viewer ? "CurrentViewerDocument()"
-                                                    : "CurrentDraftDocument()",
-            traits.write == WriteMethod::SaveDocument ? "SaveDocument(" + saved + ")"
-                                                      : "ExportText(1, " + saved + ", 1, 0)",
-            "CloseDocument()"};
 }
 
 // The lines of the run log after its header, each as "syntax file outcome".
@@ -106,13 +92,7 @@ TEST_P(EveryFormat, RunsTheBatchWithTheSpecifiedCallsAndLogsIt) {
     const ProgramRun run = KalveroRun({"-f", c.option, "--log", log, files[0], files[1]});
 
     EXPECT_EQ(run.exitCode, 0u) << run.errors;
-    std::vector<std::string> expected = {
-        "GetSettings()", "SetOutputKind(" + std::to_string(TraitsOf(c.format).outputKind) + ")"};
-    for (const std::string& file : files)
-        for (const std::string& call : FileCalls(file, c.format))
-            expected.push_back(call);
-    expected.push_back("QuitEngine()");
-    EXPECT_EQ(server.Calls(), expected);
+    EXPECT_EQ(server.Calls(), windows_testing::ExpectedCalls(c.format, files));
     for (const std::string& file : files)
         EXPECT_THAT(testing::ReadFile(Output(file, TraitsOf(c.format).extension)),
                     AllOf(StartsWith(c.marker), HasSubstr(file)));

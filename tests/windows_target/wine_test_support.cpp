@@ -1,5 +1,6 @@
 #include "tests/windows_target/wine_test_support.h"
 
+#include "batch/file_system.h"
 #include "system/windows/handle.h"
 #include "system/windows/wide_text.h"
 
@@ -59,6 +60,35 @@ std::string ReadAll(HANDLE pipe) {
 }
 
 } // namespace
+
+std::string OutputOf(const std::string& file, OutputFormat format) {
+    return OutputPathFor(file, TraitsOf(format).extension);
+}
+
+std::string SavedAs(const std::string& output) {
+    return FolderOf(output) + "\\~kalvero-*-" + NameOf(output);
+}
+
+std::vector<std::string> FileCalls(OutputFormat format, const std::string& file) {
+    const FormatTraits& traits = TraitsOf(format);
+    const std::string saved = SavedAs(OutputOf(file, format));
+    return {"RunSyntaxFile(" + file + ", -1)",
+            traits.document == DocumentKind::Viewer ? "CurrentViewerDocument()"
+                                                    : "CurrentDraftDocument()",
+            traits.write == WriteMethod::SaveDocument ? "SaveDocument(" + saved + ")"
+                                                      : "ExportText(1, " + saved + ", 1, 0)",
+            "CloseDocument()"};
+}
+
+std::vector<std::string> ExpectedCalls(OutputFormat format, const std::vector<std::string>& files) {
+    std::vector<std::string> calls = {
+        "GetSettings()", "SetOutputKind(" + std::to_string(TraitsOf(format).outputKind) + ")"};
+    for (const std::string& file : files)
+        for (const std::string& call : FileCalls(format, file))
+            calls.push_back(call);
+    calls.push_back("QuitEngine()");
+    return calls;
+}
 
 FakeServer::FakeServer(const testing::TempDir& folder, const std::string& fault)
     : journal_(folder.Path("journal.txt")) {

@@ -4,6 +4,7 @@
 // processes of a program that are still running.
 #pragma once
 
+#include "batch/run_settings.h"
 #include "tests/support/temp_dir.h"
 
 #include <windows.h>
@@ -53,6 +54,18 @@ public:
 private:
     std::string journal_;
 };
+
+// The output a syntax file gets, and where the engine has the server save
+// it, as the journal shows it.
+std::string OutputOf(const std::string& file, OutputFormat format);
+std::string SavedAs(const std::string& output);
+
+// The engine calls one syntax file gets: RunSyntaxFile, one document, its
+// save or export, CloseDocument.
+std::vector<std::string> FileCalls(OutputFormat format, const std::string& file);
+// The engine calls of a batch of syntax files, as the journal shows them:
+// GetSettings and SetOutputKind once, each file's calls, QuitEngine once.
+std::vector<std::string> ExpectedCalls(OutputFormat format, const std::vector<std::string>& files);
 
 // A temporary's name as the journal shows it, its varying part left out.
 std::string WithoutTemporaryNumbers(const std::string& text);
