@@ -1,5 +1,7 @@
 #include "tests/support/x11_desktop.h"
 
+#include "tests/support/private_bus_configuration.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,22 +23,6 @@ namespace kalvero::test {
 namespace {
 constexpr int kStartMs = 20000;
 
-// The session bus: private to the test, every client allowed, and no
-// service directories, so that no client can have a service started.
-const char* const kBusConfig = R"(<!DOCTYPE busconfig PUBLIC
- "-//freedesktop//DTD D-BUS Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:dir=%1</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
 } // namespace
 
 X11Desktop::X11Desktop(std::string windowManager) : windowManager_(std::move(windowManager)) {
@@ -142,7 +128,8 @@ void X11Desktop::StartBus() {
     const QString config = home_.filePath(QStringLiteral("bus.conf"));
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly) ||
-        file.write(QString::fromLatin1(kBusConfig).arg(home_.path()).toUtf8()) < 0) {
+        file.write(QByteArray::fromStdString(testing::PrivateBusConfiguration(
+            "session", "unix:dir=" + QFile::encodeName(home_.path()).toStdString()))) < 0) {
         problem_ = "cannot write the session bus's configuration";
         return;
     }

@@ -1,5 +1,7 @@
 #include "tests/system/private_system_bus.h"
 
+#include "tests/support/private_bus_configuration.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -15,21 +17,6 @@ namespace kalvero::testing {
 namespace {
 
 constexpr int kStartTimeoutMs = 20000;
-
-const char* const kConfiguration = R"(<!DOCTYPE busconfig PUBLIC
- "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>kalvero-test</type>
-  <listen>unix:path=@SOCKET@</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-)";
 
 void Stop(QProcess& process) {
     if (process.state() == QProcess::NotRunning)
@@ -54,9 +41,8 @@ PrivateSystemBus::~PrivateSystemBus() {
     if (!folder_.isValid())
         return ::testing::AssertionFailure() << "no temporary folder";
     const std::string folder = QFile::encodeName(folder_.path()).toStdString();
-    std::string configuration = kConfiguration;
-    configuration.replace(configuration.find("@SOCKET@"), 8, folder + "/bus");
-    std::ofstream(folder + "/bus.conf") << configuration;
+    std::ofstream(folder + "/bus.conf")
+        << PrivateBusConfiguration("kalvero-test", "unix:path=" + folder + "/bus");
 
     daemon_.setProgram(QStringLiteral("dbus-daemon"));
     daemon_.setArguments({QStringLiteral("--config-file=") + folder_.path() + "/bus.conf",
