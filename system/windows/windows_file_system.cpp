@@ -17,6 +17,16 @@ namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+// The system's path of path; a path that names no file fails with prefix
+// and the reason.
+std::wstring SystemPathOrFail(const std::string& path, const std::string& prefix) {
+    try {
+        return SystemPath(path);
+    } catch (const InvalidPath& invalid) {
+        throw std::runtime_error(prefix + invalid.what());
+    }
+}
+
 // Opens an existing file (or, with backup semantics, a folder) with access
 // rights; an empty handle leaves the reason in GetLastError.
 Handle OpenExisting(const std::wstring& path, DWORD access, DWORD flags = 0) {
@@ -227,12 +237,7 @@ std::string WindowsFileSystem::NameKey(const std::string& name) const {
 
 std::string WindowsFileSystem::ReadListFile(const std::string& path) {
     const std::string prefix = "Cannot open the list file " + ShortenName(path) + ": ";
-    std::wstring name;
-    try {
-        name = SystemPath(path);
-    } catch (const InvalidPath& invalid) {
-        throw std::runtime_error(prefix + invalid.what());
-    }
+    const std::wstring name = SystemPathOrFail(path, prefix);
     const Handle file = OpenExisting(name, GENERIC_READ, FILE_FLAG_BACKUP_SEMANTICS);
     if (!file)
         throw std::runtime_error(prefix + Win32Reason(GetLastError()));
@@ -252,12 +257,7 @@ std::string WindowsFileSystem::ReadListFile(const std::string& path) {
 
 std::string WindowsFileSystem::ReadWholeFile(const std::string& path) {
     const std::string prefix = "Cannot read " + ShortenName(path) + ": ";
-    std::wstring name;
-    try {
-        name = SystemPath(path);
-    } catch (const InvalidPath& invalid) {
-        throw std::runtime_error(prefix + invalid.what());
-    }
+    const std::wstring name = SystemPathOrFail(path, prefix);
     const Handle file = OpenExisting(name, GENERIC_READ);
     std::string content;
     if (!file || !ReadAll(file.Get(), content))
@@ -268,12 +268,7 @@ std::string WindowsFileSystem::ReadWholeFile(const std::string& path) {
 std::unique_ptr<AppendFile> WindowsFileSystem::OpenForAppend(const std::string& path,
                                                              const std::string& what) {
     const std::string shown = what + " " + ShortenName(path);
-    std::wstring name;
-    try {
-        name = SystemPath(path);
-    } catch (const InvalidPath& invalid) {
-        throw std::runtime_error("Cannot open " + shown + ": " + invalid.what());
-    }
+    const std::wstring name = SystemPathOrFail(path, "Cannot open " + shown + ": ");
     // Appending only (no FILE_WRITE_DATA): every write lands at the end.
     // Reading too, to see whether the file ends in a cut line.
     Handle file(CreateFileW(name.c_str(), GENERIC_READ | FILE_APPEND_DATA, kShareAll, nullptr,
