@@ -20,6 +20,7 @@ namespace {
 
 constexpr const char* kPrefix = "kalvero-pspp-";
 constexpr const char* kLockName = "/.lock";
+constexpr const char* kNewLockName = "/.lock-new";
 constexpr std::time_t kYoungSeconds = 60;
 
 void RemoveTree(const std::string& path) {
@@ -56,8 +57,13 @@ EngineFolder::EngineFolder() {
         throw EngineError("Cannot create a temporary folder in " + parent + ": " +
                           std::strerror(errno));
     path_ = pattern;
-    lock_ = ::open((path_ + kLockName).c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (lock_ < 0 || ::flock(lock_, LOCK_EX | LOCK_NB) != 0) {
+    // The lock is taken under another name and only then renamed into
+    // place: another instance's clean-up must never find .lock unheld,
+    // or it would take this young folder for a dead one and remove it.
+    const std::string unheld = path_ + kNewLockName;
+    lock_ = ::open(unheld.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (lock_ < 0 || ::flock(lock_, LOCK_EX | LOCK_NB) != 0 ||
+        ::rename(unheld.c_str(), (path_ + kLockName).c_str()) != 0) {
         const int error = errno;
         Remove();
         throw EngineError("Cannot lock the temporary folder " + pattern + ": " +

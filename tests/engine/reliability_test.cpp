@@ -16,6 +16,7 @@
 #include <QProcess>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -262,6 +263,32 @@ TEST(KilledProgramTest, TheNextStartRemovesTheFolderOfADeadInstance) {
     EXPECT_EQ(RemoveStaleEngineFolders(), 1);
     EXPECT_THAT(NamesIn(folder.Temporary()),
                 ::testing::ElementsAre(running.Path().substr(running.Path().rfind('/') + 1)));
+}
+
+// Instances started together (GNU parallel, a job array) clean up while
+// the others make their folders: a folder being made is never taken.
+TEST(KilledProgramTest, TheCleanUpNeverTakesAFolderBeingMade) {
+    testing::EngineTestFolder folder;
+    std::atomic<bool> making{true};
+    std::thread cleaner([&] {
+        while (making)
+            RemoveStaleEngineFolders();
+    });
+    int lost = 0;
+    std::string failure;
+    for (int i = 0; i < 2000 && failure.empty(); ++i) {
+        try {
+            EngineFolder made;
+            if (::mkdir((made.Path() + "/work").c_str(), 0700) != 0)
+                ++lost;
+        } catch (const std::exception& error) {
+            failure = error.what();
+        }
+    }
+    making = false;
+    cleaner.join();
+    EXPECT_EQ(failure, "");
+    EXPECT_EQ(lost, 0);
 }
 
 // SIGTERM, SIGINT and SIGHUP stop the run cleanly before the program ends.
