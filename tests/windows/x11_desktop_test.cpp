@@ -160,7 +160,10 @@ TEST_F(DesktopTest, SizableWindowsResizeAndFixedBoxesDoNot) {
     WithMessageBox([](MessageBox& box) { ExpectOffer(box, {"message box", false, false, false}); });
 }
 
-// The 32 x 32 image of the window's _NET_WM_ICON (null when it has none).
+// The 32 x 32 image of the window's _NET_WM_ICON (null when it has none),
+// premultiplied: on its way to the window manager the icon passes through
+// premultiplied alpha, which can move a half-transparent pixel's colour by
+// one, so only premultiplied images of the same icon compare equal.
 QImage Icon32(QWidget& window) {
     const std::vector<std::uint32_t> icon = x11::Property(x11::Id(window), "_NET_WM_ICON");
     for (std::size_t at = 0; at + 2 <= icon.size();) {
@@ -173,7 +176,7 @@ QImage Icon32(QWidget& window) {
             for (int y = 0; y < 32; ++y)
                 for (int x = 0; x < 32; ++x)
                     image.setPixel(x, y, icon[at + 2 + std::size_t(y) * 32 + std::size_t(x)]);
-            return image;
+            return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
         }
         at += 2 + pixels;
     }
@@ -183,7 +186,7 @@ QImage Icon32(QWidget& window) {
 TEST_F(DesktopTest, EveryWindowShowsTheProgramsOwnIcon) {
     const QImage own =
         QImage(QStringLiteral(KALVERO_SOURCE_DIR "/windows/common/icons/kalvero-32.png"))
-            .convertToFormat(QImage::Format_ARGB32);
+            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     ASSERT_FALSE(own.isNull());
     MainWindow& main = MAIN.Load();
     main.show();
