@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 
 namespace kalvero {
 namespace {
@@ -17,6 +18,11 @@ struct NamingCase {
     const char* extension;
     const char* expected;
 };
+
+// Listed by ctest as "path -> output", not as the bytes of three pointers.
+void PrintTo(const NamingCase& c, std::ostream* out) {
+    *out << '"' << c.path << "\" -> \"" << c.expected << '"';
+}
 
 class OutputPathForTest : public ::testing::TestWithParam<NamingCase> {};
 
