@@ -123,16 +123,24 @@ TEST_F(PsppEngineTest, TwoOutputsOfOneDocumentAreSeparateFiles) {
     EXPECT_EQ(ReadFile(folder.Path("a.txt")), ReadFile(folder.Path("b.txt")));
 }
 
-TEST_F(PsppEngineTest, ReplacedOutputKeepsItsPermissions) {
-    const std::string target = WriteFile(folder.Path("t.txt"), "old");
-    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+// An output that is a symbolic link, relative to its own folder, stays a
+// link: the file it names is replaced and keeps its permissions.
+TEST_F(PsppEngineTest, ReplacedOutputKeepsItsPermissionsAndItsLink) {
+    ASSERT_EQ(::mkdir(folder.Path("out").c_str(), 0755), 0);
+    const std::string named = WriteFile(folder.Path("out/named.txt"), "old");
+    ASSERT_EQ(::chmod(named.c_str(), 0640), 0);
+    const std::string target = folder.Path("out/t.txt");
+    ASSERT_EQ(::symlink("named.txt", target.c_str()), 0);
     auto engine = Create(0);
     engine->RunSyntaxFile(Syntax("t.sps", kTableSyntax), true);
     engine->CurrentViewerDocument()->ExportText(1, target, 1, 0);
     struct stat info {};
-    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    ASSERT_EQ(::lstat(target.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    ASSERT_EQ(::stat(named.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
-    EXPECT_THAT(ReadFile(target), HasSubstr("Descriptive Statistics"));
+    EXPECT_THAT(ReadFile(named), HasSubstr("Descriptive Statistics"));
+    EXPECT_THAT(TemporariesBeside(folder.Path("out"), "named.txt"), IsEmpty());
     engine->QuitEngine();
 }
 
